@@ -1,0 +1,28 @@
+// The Win32 API for the host's sources. Some Win32 macros share names with host routines
+// (RegisterClass, DeleteFile, ...): they are undefined here, so include this, never
+// <windows.h> directly, in any file that also uses the host.
+#pragma once
+
+#include <windows.h>
+
+#undef RegisterClass
+#undef DeleteFile
+#undef GetObject
+#undef CreateFont
+#undef DrawText
+#undef TextOut
+#undef LoadIcon
+#undef LoadCursor
+#undef LoadBitmap
+#undef CopyFile
+#undef MoveFile
+#undef GetMessage
+#undef PostMessage
+#undef SendMessage
+#undef FindWindow
+#undef CreateWindow
+#undef GetClassName
+#undef GetClassInfo
+#undef Yield
+#undef min
+#undef max
