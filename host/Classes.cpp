@@ -93,11 +93,30 @@ void TComponent::SetComponentIndex(int index) {
   list.insert(list.begin() + index, this);
 }
 
+namespace {
+String NameKey(const String& name) {
+  String key = name;
+  for (auto& c : key)
+    if (c >= L'a' && c <= L'z') c = wchar_t(c - 32);
+  return key;
+}
+}  // namespace
+
 TComponent* TComponent::FindComponent(const String& name) const {
   if (name.empty()) return nullptr;
-  for (TComponent* c : FComponents)
-    if (SameText(c->FName, name)) return c;
-  return nullptr;
+  auto it = FNames.find(NameKey(name));
+  return it == FNames.end() ? nullptr : it->second;
+}
+
+void TComponent::ChangeName(const String& name) {
+  if (FOwner) {
+    if (!FName.empty()) {
+      auto it = FOwner->FNames.find(NameKey(FName));
+      if (it != FOwner->FNames.end() && it->second == this) FOwner->FNames.erase(it);
+    }
+    if (!name.empty()) FOwner->FNames[NameKey(name)] = this;
+  }
+  FName = name;
 }
 
 void TComponent::InsertComponent(TComponent* component) {
@@ -117,11 +136,17 @@ void TComponent::RemoveComponent(TComponent* component) {
 void TComponent::Insert(TComponent* component) {
   FComponents.push_back(component);
   component->FOwner = this;
+  if (!component->FName.empty()) FNames[NameKey(component->FName)] = component;
 }
 
 void TComponent::Remove(TComponent* component) {
-  auto it = std::find(FComponents.begin(), FComponents.end(), component);
-  if (it != FComponents.end()) FComponents.erase(it);
+  // Removal is usually of the last one (destruction runs last first).
+  auto it = std::find(FComponents.rbegin(), FComponents.rend(), component);
+  if (it != FComponents.rend()) FComponents.erase(std::next(it).base());
+  if (!component->FName.empty()) {
+    auto named = FNames.find(NameKey(component->FName));
+    if (named != FNames.end() && named->second == component) FNames.erase(named);
+  }
   component->FOwner = nullptr;
 }
 

@@ -3,6 +3,8 @@
 // Collections are in Collection.h, lists in Lists.h and Stringlist.h, streaming in Filer.h.
 #pragma once
 
+#include <unordered_map>
+
 #include "host/Events.h"
 #include "host/Exceptions.h"
 #include "host/Objects.h"
@@ -113,7 +115,7 @@ class TComponent : public TPersistent {
   void ExcludeState(TComponentStateFlag flag) { FComponentState.Exclude(flag); }
 
 protected:
-  void ChangeName(const String& name) { FName = name; }
+  void ChangeName(const String& name);
   TComponentState FComponentState;
   TComponentStyle FComponentStyle = {csInheritable};
 
@@ -125,6 +127,9 @@ private:
   String FName;
   NativeInt FTag = 0;
   std::vector<TComponent*> FComponents;
+  // Owned components by upper-cased name, so that finding and validating names stays fast
+  // on forms with thousands of components.
+  std::unordered_map<String, TComponent*> FNames;
   std::vector<TComponent*> FFreeNotifies;
 };
 

@@ -2,7 +2,7 @@
 // FormatDateTime and the date and time parsers. File time stamps are in Sysfiles.cpp.
 #include "host/Dateutils.h"
 
-#include <windows.h>
+#include "host/Win.h"
 
 #include <algorithm>
 #include <cmath>

@@ -261,7 +261,12 @@ TComponent* TReader::ReadComponent(TComponent* component) {
   result->Loading();
   result->IncludeState(csReading);
   if (flags.Contains(ffInline)) result->SetInline(true);
-  if (std::find(FLoaded.begin(), FLoaded.end(), result) == FLoaded.end()) FLoaded.push_back(result);
+  // A component found by name (inherited) may already be listed; a new one cannot be.
+  if (component || flags.Contains(ffInherited)) {
+    if (std::find(FLoaded.begin(), FLoaded.end(), result) == FLoaded.end()) FLoaded.push_back(result);
+  } else {
+    FLoaded.push_back(result);
+  }
   if (FParent && !flags.Contains(ffInherited)) result->SetParentComponent(FParent);
   result->ReadState(*this);
   result->ExcludeState(csReading);

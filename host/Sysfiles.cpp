@@ -1,6 +1,6 @@
 // File-name manipulation and the thin file-system wrappers of the run-time library (existence,
 // directories, time stamps, sizes, DOS dates, directory listing). No file I/O: streams do that.
-#include <windows.h>
+#include "host/Win.h"
 
 #include "host/Dateutils.h"
 #include "host/Sysutils.h"

@@ -1,7 +1,7 @@
 // Number formatting and parsing: Format, the float and currency conversions with their picture
 // formats, and TFormatSettings read from the Windows locale. Rounding is half away from zero
 // on decimal digits, as the host does. Date formatting is in Dateutils.cpp.
-#include <windows.h>
+#include "host/Win.h"
 
 #include <algorithm>
 #include <charconv>

@@ -3,7 +3,7 @@
 // formatting live in Sysformat.cpp and Dateutils.cpp, file routines in Sysfiles.cpp.
 #include "host/Sysutils.h"
 
-#include <windows.h>
+#include "host/Win.h"
 
 #include <algorithm>
 #include <climits>
