@@ -3,7 +3,7 @@
 // Byte-order marks are only detected here; choosing an encoding for a file is up to the caller.
 #include "host/Encoding.h"
 
-#include <windows.h>
+#include "host/Win.h"
 
 #include <algorithm>
 #include <climits>

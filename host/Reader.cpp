@@ -380,7 +380,12 @@ void TReader::ReadPropValue(TPersistent* instance, const TPropInfo* prop) {
   switch (type->Kind) {
     case tkInteger: {
       needSetter(bool(prop->SetOrd));
-      Int64 v = ReadInt64();
+      Int64 v = 0;
+      if (NextValue() == vaIdent && type->IdentToInt) {
+        if (!type->IdentToInt(ReadIdent(), v)) throw EReadError(SRes::SInvalidPropertyValue);
+      } else {
+        v = ReadInt64();
+      }
       if (v < type->MinValue || v > type->MaxValue) throw EReadError(SRes::SInvalidPropertyValue);
       prop->SetOrd(instance, v);
       break;

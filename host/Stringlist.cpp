@@ -529,8 +529,11 @@ void TStringList::Exchange(int index1, int index2) {
 void TStringList::ExchangeItems(int index1, int index2) { std::swap(FList[size_t(index1)], FList[size_t(index2)]); }
 
 void TStringList::Move(int curIndex, int newIndex) {
-  // Checked before anything moves: the generic Move would delete first and then fail.
-  if (FSorted && curIndex != newIndex) Error(SRes::SSortedListError);
+  if (curIndex == newIndex) return;
+  // Checked before anything moves: the generic Move deletes first and would lose the item.
+  if (FSorted) Error(SRes::SSortedListError);
+  CheckIndex(curIndex);
+  CheckIndex(newIndex);
   TStrings::Move(curIndex, newIndex);
 }
 

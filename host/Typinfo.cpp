@@ -99,6 +99,19 @@ const TTypeInfo* MakeSetTypeInfo(const TTypeInfo* element) {
   return Keep(std::move(t));
 }
 
+const TTypeInfo* MakeIntegerTypeInfo(const wchar_t* name, Int64 minValue, Int64 maxValue,
+                                     bool (*intToIdent)(Int64, String&), bool (*identToInt)(const String&, Int64&)) {
+  TTypeInfo t;
+  t.Kind = tkInteger;
+  t.Name = name;
+  t.OrdType = otSLong;
+  t.MinValue = minValue;
+  t.MaxValue = maxValue;
+  t.IntToIdent = intToIdent;
+  t.IdentToInt = identToInt;
+  return Keep(std::move(t));
+}
+
 const TTypeInfo* MakeClassTypeInfo(TClass cls) {
   TTypeInfo t;
   t.Kind = tkClass;

@@ -31,11 +31,18 @@ struct TTypeInfo {
   std::vector<String> EnumNames;       // enumerations, by value from 0
   const TTypeInfo* CompType = nullptr; // sets: the element enumeration
   TClass ClassType = nullptr;          // classes
+  // Integer types with named values (colours, cursors) stream those values as identifiers.
+  bool (*IntToIdent)(Int64 value, String& ident) = nullptr;
+  bool (*IdentToInt)(const String& ident, Int64& value) = nullptr;
 };
 
 const TTypeInfo* MakeEnumTypeInfo(const wchar_t* name, std::initializer_list<const wchar_t*> names);
 const TTypeInfo* MakeSetTypeInfo(const TTypeInfo* element);
 const TTypeInfo* MakeClassTypeInfo(TClass cls);
+// A 32-bit integer type of its own name, optionally with identifiers for some values.
+const TTypeInfo* MakeIntegerTypeInfo(const wchar_t* name, Int64 minValue, Int64 maxValue,
+                                     bool (*intToIdent)(Int64, String&) = nullptr,
+                                     bool (*identToInt)(const String&, Int64&) = nullptr);
 
 // The type descriptor of a C++ type. Enumerations declare theirs with KW_DECLARE_ENUM in the
 // header and define it with KW_DEFINE_ENUM in one source file.

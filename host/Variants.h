@@ -100,7 +100,8 @@ public:
 
   // Conversions as the host's casts: Empty gives 0 / "" / false, Null raises
   // EVariantTypeCastError, values out of range raise EVariantOverflowError, floats round to
-  // the nearest integer with ties to even.
+  // the nearest integer with ties to even, True is -1. Strings are read with FormatSettings
+  // as integers, then floats, then "True"/"False".
   Integer AsInteger() const;
   Int64 AsInt64() const;
   UInt64 AsUInt64() const;
@@ -118,8 +119,9 @@ public:
   void PutElement(const std::vector<int>& indices, const Variant& value);
 
   // Equality after conversion (the host's "="): Null equals only Null, Empty equals the
-  // zero value of any type, strings compare with numbers as numbers; arrays compare element
-  // by element.
+  // zero value of any type, a string meets a number as a number (raising
+  // EVariantTypeCastError when it is none) and a Boolean as a Boolean, True is -1 against
+  // numbers; arrays compare element by element.
   friend bool operator==(const Variant& a, const Variant& b);
   // Ordering with the host's rules; false whenever VarCompareValue gives vrNotEqual.
   friend bool operator<(const Variant& a, const Variant& b);

@@ -196,7 +196,9 @@ void TWriter::WriteProperty(TPersistent* instance, const TPropInfo* prop) {
       } else if (type->Kind == tkChar || type->Kind == tkWChar) {
         WriteChar(wchar_t(value));
       } else {
-        WriteInteger(value);
+        String ident;
+        if (type->IntToIdent && type->IntToIdent(value, ident)) WriteIdent(ident);
+        else WriteInteger(value);
       }
       return;
     }

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <random>
 
+#include "host/Formtext.h"
 #include "host/Sysutils.h"
 #include "tests/host/fixtures.h"
 
@@ -417,4 +418,64 @@ TEST(FormStreamingFuzz, MutatedStreamsRaiseHostExceptionsOnly) {
   }
   EXPECT_GT(runs, 50);
   EXPECT_LT(accepted, runs);
+}
+
+TEST(TextForms, AHandWrittenTextFormLoadsIntoComponents) {
+  const char* text =
+      "object Form7: TWForm\n"
+      "  object W1: TWidget\n"
+      "    Caption = 'Line one'#13#10'line '#8364' two'\n"
+      "    Font.Name = 'Arial'\n"
+      "    Font.Style = [woBold, woStrike]\n"
+      "    Align = waBottom\n"
+      "    Ratio = 2.5\n"
+      "    Price = 3.1415c\n"
+      "    Big = 9000000000\n"
+      "    Items = <\n"
+      "      item\n"
+      "        Caption = 'a'\n"
+      "      end\n"
+      "      item\n"
+      "        Width = 7\n"
+      "      end>\n"
+      "    Buddy = W2\n"
+      "    OnClick = WidgetClick\n"
+      "    object W2: TWidget\n"
+      "      Visible = False\n"
+      "    end\n"
+      "  end\n"
+      "end\n";
+  TBytesStream in(TBytes(text, text + std::strlen(text))), bin;
+  ObjectTextToBinary(in, bin);
+  bin.SetPosition(0);
+  std::unique_ptr<TWForm> form(dynamic_cast<TWForm*>(bin.ReadComponent(nullptr)));
+  ASSERT_TRUE(form);
+  auto* w1 = static_cast<TWidget*>(form->FindComponent(L"W1"));
+  auto* w2 = static_cast<TWidget*>(form->FindComponent(L"W2"));
+  ASSERT_TRUE(w1 && w2);
+  EXPECT_EQ(w1->Caption(), L"Line one\r\nline \u20ac two");
+  EXPECT_EQ(w1->Font()->Name(), L"Arial");
+  EXPECT_EQ(w1->Font()->Style(), (TWOptions{woBold, woStrike}));
+  EXPECT_EQ(w1->Align(), waBottom);
+  EXPECT_EQ(w1->Ratio(), 2.5);
+  EXPECT_EQ(w1->Price(), Currency::FromRaw(31415));
+  EXPECT_EQ(w1->Big(), 9000000000LL);
+  ASSERT_EQ(w1->Items()->Count(), 2);
+  EXPECT_EQ(static_cast<TWItem*>(w1->Items()->Items(1))->Width(), 7);
+  EXPECT_EQ(w1->Buddy(), w2);
+  EXPECT_EQ(w2->Parent(), w1);
+  EXPECT_FALSE(w2->Visible());
+  w1->OnClick(w1);
+  EXPECT_EQ(form->Clicks, 1);
+
+  // And back to text: the same form, in the writer's own layout.
+  TBytesStream again, textOut;
+  again.WriteComponent(form.get());
+  again.SetPosition(0);
+  ObjectBinaryToText(again, textOut);
+  TBytes out = textOut.Bytes();
+  std::string written(out.begin(), out.end());
+  EXPECT_NE(written.find("Font.Name = 'Arial'"), std::string::npos) << written;
+  EXPECT_NE(written.find("Buddy = W2"), std::string::npos) << written;
+  EXPECT_NE(written.find("OnClick = WidgetClick"), std::string::npos) << written;
 }

@@ -2,7 +2,7 @@
 // pairs, text and delimited text with fuzzed round trips, change events, encoding detection,
 // file round trips and form streaming of the Strings property.
 #include <gtest/gtest.h>
-#include <windows.h>
+#include "host/Win.h"
 
 #include <random>
 #include <vector>
@@ -106,6 +106,7 @@ TEST(StringListIndexErrors, RaiseStringListErrorsWithTheIndex) {
   EXPECT_EQ(StringListError([&] { list.Exchange(2, 3); }), L"List index out of bounds (3)");
   EXPECT_EQ(StringListError([&] { list.SetStrings(5, L"x"); }), L"List index out of bounds (5)");
   EXPECT_EQ(StringListError([&] { list.SetCapacity(2); }), L"List capacity out of bounds (2)");
+  EXPECT_EQ(StringListError([&] { list.Move(0, 3); }), L"List index out of bounds (3)");
   EXPECT_EQ(Items(list), (Strings{L"a", L"b", L"c"}));
 }
 
@@ -141,6 +142,13 @@ TEST(StringListSorted, DuplicatesPolicy) {
   list.SetDuplicates(dupAccept);
   EXPECT_EQ(list.Add(L"D"), 1);  // before the equal one
   EXPECT_EQ(Items(list), (Strings{L"b", L"D", L"d"}));
+  list.Add(L"d");
+  list.Add(L"a");
+  list.Add(L"z");
+  EXPECT_EQ(list.Add(L"d"), 2);  // before the first of three equal ones
+  int index = -1;
+  EXPECT_TRUE(list.Find(L"D", index));
+  EXPECT_EQ(index, 2);
   // Duplicates mean nothing to an unsorted list.
   TStringList plain;
   plain.SetDuplicates(dupError);
@@ -160,6 +168,15 @@ TEST(StringListCase, SensitivityDecidesMatches) {
   EXPECT_EQ(list.Count(), 2);
   EXPECT_EQ(list.Strings(list.IndexOf(L"ABC")), L"ABC");
   EXPECT_EQ(list.IndexOf(L"Abc"), -1);
+  // Switching sensitivity re-sorts, so that binary search stays right.
+  TStringList mixed;
+  mixed.SetSorted(true);
+  mixed.SetDuplicates(dupAccept);
+  for (const wchar_t* s : {L"a", L"A", L"b", L"B", L"c", L"C"}) mixed.Add(s);
+  mixed.SetCaseSensitive(true);
+  for (int i = 0; i + 1 < mixed.Count(); ++i)
+    EXPECT_LE(mixed.CompareStrings(mixed.Strings(i), mixed.Strings(i + 1)), 0) << i;
+  for (const wchar_t* s : {L"a", L"A", L"b", L"B", L"c", L"C"}) EXPECT_EQ(mixed.Strings(mixed.IndexOf(s)), s);
   TStringList plain;
   Fill(plain, {L"Name=1"});
   EXPECT_EQ(plain.IndexOf(L"NAME=1"), 0);

@@ -119,6 +119,7 @@ TEST(VariantConvert, FloatsRoundToEvenWhenMadeIntegers) {
 TEST(VariantConvert, StringsReadAsNumbersAndBooleans) {
   SettingsGuard guard;
   FormatSettings.DecimalSeparator = L'.';
+  FormatSettings.DateSeparator = L'/';
   EXPECT_EQ(Variant(L"12").AsInteger(), 12);
   EXPECT_EQ(Variant(L"-12").AsInt64(), -12);
   EXPECT_EQ(Variant(L"12.5").AsInteger(), 12);
@@ -138,6 +139,9 @@ TEST(VariantConvert, StringsReadAsNumbersAndBooleans) {
   EXPECT_EQ(ThrownMessage<EVariantTypeCastError>([] { Variant(L"yes").AsBoolean(); }),
             L"Could not convert variant of type (UnicodeString) into type (Boolean)");
   EXPECT_THROW(Variant(L"").AsInteger(), EVariantTypeCastError);
+  EXPECT_EQ(ThrownMessage<EVariantTypeCastError>([] { Variant(L"no date").AsDateTime(); }),
+            L"Could not convert variant of type (UnicodeString) into type (Date)");
+  EXPECT_EQ(Variant(L"2.25").AsDateTime().Val, 2.25);
 
   FormatSettings.DecimalSeparator = L',';
   EXPECT_DOUBLE_EQ(Variant(L"1,5").AsDouble(), 1.5);
@@ -156,6 +160,9 @@ TEST(VariantConvert, ValuesToStrings) {
   EXPECT_EQ(Variant(true).AsString(), L"True");
   EXPECT_EQ(Variant(false).AsString(), L"False");
   EXPECT_EQ(VarAsType(42, varOleStr).VarType(), varOleStr);
+  // A date shown with the settings reads back with them.
+  const TDateTime when(45000.5);
+  EXPECT_NEAR(Variant(Variant(when).AsString()).AsDateTime().Val, when.Val, 1e-6);
   FormatSettings.DecimalSeparator = L',';
   EXPECT_EQ(Variant(1.5).AsString(), L"1,5");
   EXPECT_EQ(ThrownMessage<EVariantTypeCastError>([] { VarArrayOf({1}).AsString(); }),
@@ -215,6 +222,9 @@ TEST(VariantTypes, ClassificationAndNames) {
   EXPECT_EQ(VarTypeAsText(varByRef | varDouble), L"ByRef Double");
   EXPECT_EQ(VarTypeAsText(0x30), L"$0030");
   EXPECT_THROW(VarAsType(1, varDispatch), EVariantBadVarTypeError);
+  EXPECT_EQ(VarAsType(TBytes{3}, varArray | varByte).AsBytes(), TBytes{3});
+  EXPECT_THROW(VarAsType(TBytes{3}, varArray | varInteger), EVariantTypeCastError);
+  EXPECT_THROW(VarAsType(3, varArray | varInteger), EVariantTypeCastError);
 }
 
 TEST(VariantCompare, RelationshipTable) {
