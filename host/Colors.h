@@ -10,8 +10,6 @@
 
 namespace kw {
 
-using Int32 = std::int32_t;
-
 // A colour is 0x00BBGGRR, a system colour 0xFF0000nn (nn a COLOR_* index), or one of the
 // two markers clNone and clDefault. Any Int32 may be cast to a TColor.
 enum TColor : Int32 {

@@ -14,6 +14,7 @@ using Byte = std::uint8_t;
 using Word = std::uint16_t;
 using Cardinal = std::uint32_t;
 using Integer = std::int32_t;
+using Int32 = std::int32_t;
 using Int64 = std::int64_t;
 using UInt64 = std::uint64_t;
 using NativeInt = std::intptr_t;

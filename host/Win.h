@@ -24,5 +24,8 @@
 #undef GetClassName
 #undef GetClassInfo
 #undef Yield
+#undef GetRValue
+#undef GetGValue
+#undef GetBValue
 #undef min
 #undef max
