@@ -94,12 +94,8 @@ void TComponent::SetComponentIndex(int index) {
 }
 
 namespace {
-String NameKey(const String& name) {
-  String key = name;
-  for (auto& c : key)
-    if (c >= L'a' && c <= L'z') c = wchar_t(c - 32);
-  return key;
-}
+// Names compare without regard to ASCII case, as identifiers do.
+String NameKey(const String& name) { return UpperCase(name); }
 }  // namespace
 
 TComponent* TComponent::FindComponent(const String& name) const {

@@ -15,12 +15,7 @@ namespace kw {
 
 namespace {
 
-String Upper(const String& s) {
-  String u = s;
-  for (auto& c : u)
-    if (c >= L'a' && c <= L'z') c = wchar_t(c - 32);
-  return u;
-}
+String Upper(const String& s) { return UpperCase(s); }
 
 struct TClassRegistry {
   std::mutex Lock;

@@ -250,6 +250,29 @@ TComponent* TReader::CreateChild(const String& className, const String& name, TF
   return result;
 }
 
+namespace {
+
+// Passes over one component's properties and children, for a class the handler gave up on.
+void SkipComponentBody(TReader& reader, int depth) {
+  if (depth > MaxFilerNesting) throw EReadError(SRes::SNestingTooDeep);
+  while (!reader.EndOfList()) {
+    reader.ReadStr();
+    reader.SkipValue();
+  }
+  reader.ReadListEnd();
+  while (!reader.EndOfList()) {
+    TFilerFlags flags;
+    int childPos = 0;
+    reader.ReadPrefix(flags, childPos);
+    reader.ReadStr();
+    reader.ReadStr();
+    SkipComponentBody(reader, depth + 1);
+  }
+  reader.ReadListEnd();
+}
+
+}  // namespace
+
 TComponent* TReader::ReadComponent(TComponent* component) {
   TDepthGuard depth(FDepth);
   TFilerFlags flags;
@@ -257,7 +280,20 @@ TComponent* TReader::ReadComponent(TComponent* component) {
   ReadPrefix(flags, childPos);
   String className = ReadStr();
   String name = ReadStr();
-  TComponent* result = component ? component : CreateChild(className, name, flags);
+  TComponent* result = component;
+  if (!result) {
+    try {
+      result = CreateChild(className, name, flags);
+    } catch (const EClassNotFound& e) {
+      // A handler that accepts an unknown class has the component left out whole.
+      if (!OnError) throw;
+      bool handled = false;
+      OnError(*this, e.Message(), handled);
+      if (!handled) throw;
+      SkipComponentBody(*this, FDepth);
+      return nullptr;
+    }
+  }
   result->Loading();
   result->IncludeState(csReading);
   if (flags.Contains(ffInline)) result->SetInline(true);
@@ -285,7 +321,7 @@ void TReader::ReadComponents(TComponent* owner, TComponent* parent, const std::f
     while (!EndOfList()) {
       ReadSignature();
       TComponent* c = ReadComponent(nullptr);
-      if (proc) proc(c);
+      if (c && proc) proc(c);
     }
     ReadListEnd();
   } catch (...) {

@@ -3,6 +3,8 @@
 // limits that protect a reader from bad input. Component streaming is tested elsewhere.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <bit>
 #include <cmath>
 #include <cstring>
@@ -511,12 +513,12 @@ TEST(FilerLimits, SkipValueCrossesEveryKindAndStopsDeepNesting) {
   r.SkipValue();
   EXPECT_EQ(r.ReadInteger(), 77);
 
-  TBytes deep(MaxFilerNesting + 1, vaList);
-  deep.insert(deep.end(), MaxFilerNesting + 1, vaNull);
+  TBytes deep(2 * (MaxFilerNesting + 1), vaNull);
+  std::fill(deep.begin(), deep.begin() + MaxFilerNesting + 1, Byte(vaList));
   EXPECT_EQ(ReadError(deep, [](TReader& r) { r.SkipValue(); }), SRes::SNestingTooDeep);
   EXPECT_EQ(ReadError(deep, [](TReader& r) { r.ReadVariant(); }), SRes::SNestingTooDeep);
-  TBytes ok(MaxFilerNesting, vaList);
-  ok.insert(ok.end(), MaxFilerNesting, vaNull);
+  TBytes ok(2 * MaxFilerNesting, vaNull);
+  std::fill(ok.begin(), ok.begin() + MaxFilerNesting, Byte(vaList));
   TBytesStream so(ok);
   TReader ro(so);
   ro.SkipValue();

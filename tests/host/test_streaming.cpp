@@ -295,6 +295,47 @@ TEST(FormStreamingErrors, UnknownClassRaisesClassNotFound) {
   }
 }
 
+TEST(FormStreamingErrors, ErrorHandlerCanLeaveOutAComponentOfAnUnknownClass) {
+  TBytesStream s;
+  {
+    TWriter w(s);
+    w.WriteSignature();
+    w.WriteStr(L"TWForm");
+    w.WriteStr(L"F");
+    w.WriteListEnd();
+    w.WriteStr(L"TGone");
+    w.WriteStr(L"Lost");
+    w.WriteStr(L"Anything");
+    w.WriteListBegin();
+    w.WriteInteger(1);
+    w.WriteListEnd();
+    w.WriteListEnd();
+    w.WriteStr(L"TWidget");  // a child of the lost one goes with it
+    w.WriteStr(L"LostChild");
+    w.WriteListEnd();
+    w.WriteListEnd();
+    w.WriteListEnd();
+    w.WriteStr(L"TWidget");
+    w.WriteStr(L"Kept");
+    w.WriteStr(L"Left");
+    w.WriteInteger(3);
+    w.WriteListEnd();
+    w.WriteListEnd();
+    w.WriteListEnd();
+  }
+  s.SetPosition(0);
+  TReader reader(s);
+  String message;
+  reader.OnError = [&](TReader&, const String& m, bool& handled) {
+    message = m;
+    handled = true;
+  };
+  std::unique_ptr<TComponent> form(reader.ReadRootComponent(nullptr));
+  EXPECT_EQ(message, L"Class TGone not found");
+  ASSERT_EQ(form->ComponentCount(), 1);
+  EXPECT_EQ(static_cast<TWidget*>(form->FindComponent(L"Kept"))->Left(), 3);
+}
+
 TEST(FormStreamingErrors, ErrorHandlerSkipsBadValuesAndReadingGoesOn) {
   TBytes bytes = HandMade([](TWriter& w) {
     w.WriteStr(L"Bogus");
