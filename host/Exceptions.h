@@ -186,6 +186,7 @@ inline constexpr const wchar_t* SUnkOSError = L"A call to an OS function failed"
 inline constexpr const wchar_t* SInvalidFileName = L"Invalid file name - %s";
 inline constexpr const wchar_t* SErrorLoadingPackage = L"Can't load package %s.\r\n%s";
 inline constexpr const wchar_t* SNestingTooDeep = L"Stream nesting too deep";
+inline constexpr const wchar_t* SNoCanvasHandle = L"Canvas does not allow drawing";
 inline constexpr const wchar_t* SLengthTooLarge = L"Stream value length %d past the end";
 }  // namespace SRes
 
