@@ -1,12 +1,17 @@
 // The demo: builds a small library catalogue as a component tree (books with a nested cover
 // style, a collection of chapters and references between books), writes it as a binary and a
-// text form stream, reads both back and prints the trees, and says whether they agree.
+// text form stream, reads both back and prints the trees, and says whether they agree. Then it
+// paints every canvas primitive, rotated text, a bitmap in each pixel format and a PNG with
+// alpha into one picture and saves it as build/demo-primitives.png.
 #include <cstdio>
 
+#include "host/Bitmap.h"
 #include "host/Collection.h"
 #include "host/Dateutils.h"
 #include "host/Filer.h"
 #include "host/Formtext.h"
+#include "host/Graphics.h"
+#include "host/Imaging.h"
 #include "host/Sysutils.h"
 #include "host/Typinfo.h"
 #include "host/Typreg.h"
@@ -245,6 +250,110 @@ TBytes ToBinary(TComponent* root) {
   return s.Bytes();
 }
 
+// A bitmap of colour bands converted to a pixel format, so each format's look shows.
+std::unique_ptr<TBitmap> Swatch(TPixelFormat format) {
+  auto bmp = std::make_unique<TBitmap>(64, 40);
+  bmp->SetPixelFormat(pf24bit);
+  TCanvas* c = bmp->Canvas();
+  const TColor bands[] = {clRed, clLime, clBlue, clYellow, clFuchsia, clAqua, clWhite, clBlack};
+  for (int i = 0; i < 8; ++i) {
+    c->Brush()->SetColor(bands[i]);
+    c->FillRect(Rect(i * 8, 0, i * 8 + 8, 20));
+    c->Brush()->SetColor(TColor(KwRGB(Byte(i * 36), Byte(255 - i * 36), 128)));
+    c->FillRect(Rect(i * 8, 20, i * 8 + 8, 40));
+  }
+  bmp->SetPixelFormat(format);
+  return bmp;
+}
+
+String PaintPrimitives() {
+  TBitmap sheet(640, 420);
+  sheet.SetPixelFormat(pf24bit);
+  TCanvas* c = sheet.Canvas();
+  c->Brush()->SetColor(clWhite);
+  c->FillRect(Rect(0, 0, 640, 420));
+  c->Font()->SetName(L"Liberation Sans");
+  c->Font()->SetSize(9);
+
+  c->Pen()->SetColor(clNavy);
+  c->Pen()->SetWidth(1);
+  c->MoveTo(10, 10);
+  c->LineTo(110, 60);
+  c->Pen()->SetWidth(4);
+  c->Pen()->SetColor(clMaroon);
+  c->MoveTo(10, 60);
+  c->LineTo(110, 10);
+  c->Pen()->SetWidth(2);
+  c->Pen()->SetColor(clBlack);
+  c->Brush()->SetColor(clYellow);
+  c->Rectangle(130, 10, 210, 60);
+  c->RoundRect(220, 10, 300, 60, 20, 20);
+  c->Brush()->SetColor(clAqua);
+  c->Ellipse(310, 10, 390, 60);
+  c->Brush()->SetColor(clLime);
+  c->Pie(400, 10, 470, 60, 470, 35, 435, 10);
+  c->Brush()->SetColor(clFuchsia);
+  c->Chord(480, 10, 550, 60, 550, 35, 480, 35);
+  c->Arc(560, 10, 630, 60, 630, 35, 560, 35);
+  c->Brush()->SetColor(clSilver);
+  c->Polygon({Point(10, 80), Point(60, 70), Point(110, 120), Point(40, 130)});
+  c->Polyline({Point(130, 130), Point(160, 75), Point(190, 130), Point(220, 75)});
+  c->Pen()->SetColor(clRed);
+  c->PolyBezier({Point(240, 130), Point(270, 60), Point(320, 160), Point(350, 80)});
+  c->Brush()->SetColor(clTeal);
+  c->FillRect(Rect(370, 75, 430, 130));
+  c->Brush()->SetColor(clPurple);
+  c->FrameRect(Rect(440, 75, 500, 130));
+  c->DrawFocusRect(Rect(510, 75, 570, 130));
+
+  c->Brush()->SetStyle(bsClear);
+  c->Font()->SetColor(clBlack);
+  for (int i = 0; i < 3; ++i) {
+    c->Font()->SetOrientation(i * 450);
+    c->TextOut(40 + i * 90, 230, L"Rotated " + IntToStr(Int64(i * 45)));
+  }
+  c->Font()->SetOrientation(0);
+  c->Brush()->SetStyle(bsSolid);
+
+  const TPixelFormat formats[] = {pf1bit, pf4bit, pf8bit, pf15bit, pf16bit, pf24bit, pf32bit};
+  const wchar_t* names[] = {L"1", L"4", L"8", L"15", L"16", L"24", L"32"};
+  for (int i = 0; i < 7; ++i) {
+    auto swatch = Swatch(formats[i]);
+    c->Draw(10 + i * 74, 270, swatch.get());
+    c->Brush()->SetColor(clWhite);
+    c->TextOut(10 + i * 74, 314, String(names[i]) + L" bits");
+  }
+
+  // A PNG whose alpha falls off from left to right, drawn over a checkerboard.
+  for (int y = 0; y < 80; y += 10)
+    for (int x = 0; x < 200; x += 10) {
+      c->Brush()->SetColor(((x + y) / 10) % 2 ? clGray : clWhite);
+      c->FillRect(Rect(420 + x, 150 + y, 430 + x, 160 + y));
+    }
+  TPngImage alpha;
+  alpha.CreateBlank(6, 8, 200, 80);
+  for (int y = 0; y < 80; ++y) {
+    auto* row = static_cast<Byte*>(alpha.Scanline(y));
+    Byte* a = alpha.AlphaScanline(y);
+    for (int x = 0; x < 200; ++x) {
+      row[x * 4 + 0] = 200;  // blue
+      row[x * 4 + 1] = Byte(y * 3);
+      row[x * 4 + 2] = 40;
+      if (a) a[x] = Byte(255 - x * 255 / 199);
+      else row[x * 4 + 3] = Byte(255 - x * 255 / 199);
+    }
+  }
+  c->Draw(420, 150, &alpha);
+  c->Brush()->SetColor(clWhite);
+  c->TextOut(420, 235, L"PNG with alpha");
+
+  TPngImage png;
+  png.Assign(&sheet);
+  String name = ExpandFileName(ExtractFilePath(GetModuleFileNameStr(nullptr)) + L"..\\demo-primitives.png");
+  png.SaveToFile(name);
+  return name;
+}
+
 }  // namespace
 
 int wmain() {
@@ -277,6 +386,7 @@ int wmain() {
                 sequel == readText->FindComponent(L"Book2");
     Out(same ? L"== Both copies match the original, references included\n"
              : L"== MISMATCH between the copies and the original\n");
+    Out(L"== Painted every primitive into " + PaintPrimitives() + L"\n");
     return same ? 0 : 1;
   } catch (const Exception& e) {
     Out(String(e.ClassName()) + L": " + e.Message() + L"\n");

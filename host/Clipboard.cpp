@@ -1,9 +1,11 @@
 // TClipboard over the user32 clipboard calls and movable global memory, its private owner
-// window class, and the process-wide clipboard object. No picture formats yet.
+// window class, and the process-wide clipboard object; pictures through their graphics'
+// clipboard formats.
 #include "host/Clipboard.h"
 
 #include <cstring>
 
+#include "host/Picture.h"
 #include "host/Typreg.h"
 #include "host/Win.h"
 
@@ -185,6 +187,66 @@ unsigned TClipboard::Formats(int index) {
   while (f != 0 && index-- > 0) f = EnumClipboardFormats(f);
   Close();
   return f;
+}
+
+void TClipboard::Assign(const TPersistent* source) {
+  auto* picture = dynamic_cast<const TPicture*>(source);
+  TGraphic* graphic = picture ? picture->Graphic() : const_cast<TGraphic*>(dynamic_cast<const TGraphic*>(source));
+  if (!graphic) {
+    TPersistent::Assign(source);
+    return;
+  }
+  Word format = 0;
+  void* data = nullptr;
+  HPALETTE__* palette = nullptr;
+  graphic->SaveToClipboardFormat(format, data, palette);
+  Open();
+  try {
+    try {
+      SetAsHandle(format, data);
+    } catch (...) {
+      // Still ours when the clipboard refused it.
+      if (format == CF_ENHMETAFILE) DeleteEnhMetaFile(static_cast<HENHMETAFILE>(data));
+      else if (format == CF_BITMAP) DeleteObject(static_cast<HGDIOBJ>(data));
+      else GlobalFree(data);
+      if (palette) DeleteObject(palette);
+      throw;
+    }
+    if (palette) SetAsHandle(CF_PALETTE, palette);
+  } catch (...) {
+    Close();
+    throw;
+  }
+  Close();
+}
+
+void TClipboard::AssignTo(TPersistent* dest) const {
+  auto* self = const_cast<TClipboard*>(this);
+  auto* picture = dynamic_cast<TPicture*>(dest);
+  auto* graphic = dynamic_cast<TGraphic*>(dest);
+  if (!picture && !graphic) {
+    TPersistent::AssignTo(dest);
+    return;
+  }
+  self->Open();
+  try {
+    for (UINT f = EnumClipboardFormats(0); f != 0; f = EnumClipboardFormats(f)) {
+      TGraphicClass cls = TPicture::ClipboardFormatClass(Word(f));
+      if (!cls || (graphic && !graphic->InheritsFrom(cls))) continue;
+      void* data = GetClipboardData(f);
+      if (!data) continue;
+      auto* palette = static_cast<HPALETTE__*>(IsClipboardFormatAvailable(CF_PALETTE) ? GetClipboardData(CF_PALETTE) : nullptr);
+      if (picture) picture->LoadFromClipboardFormat(Word(f), data, palette);
+      else graphic->LoadFromClipboardFormat(Word(f), data, palette);
+      self->Close();
+      return;
+    }
+  } catch (...) {
+    self->Close();
+    throw;
+  }
+  self->Close();
+  TPersistent::AssignTo(dest);
 }
 
 TClipboard* Clipboard() {

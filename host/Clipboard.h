@@ -1,7 +1,6 @@
 // TClipboard: the system clipboard with counted Open/Close, text, raw buffers and handles of
-// any format, and format enumeration; the process-wide Clipboard() object. Assigning
-// pictures to and from the clipboard (Assign/AssignTo) joins when the picture class exists;
-// until then both raise the host's assignment error.
+// any format, and format enumeration; the process-wide Clipboard() object. Pictures and
+// graphics go to and from the clipboard through Assign/AssignTo and the picture registry.
 #pragma once
 
 #include <cstddef>
@@ -50,6 +49,15 @@ class TClipboard : public TPersistent {
   void SetAsHandle(unsigned format, void* handle);
   int FormatCount();
   unsigned Formats(int index);  // in the order the clipboard enumerates them; 0 past the end
+
+  // A TPicture or TGraphic source puts the graphic's own clipboard format; others raise
+  // the assignment error.
+  void Assign(const TPersistent* source) override;
+
+protected:
+  // A TPicture takes the first clipboard format the picture registry knows; a TGraphic
+  // the first whose registered class it is. Raises the assignment error when none fits.
+  void AssignTo(TPersistent* dest) const override;
 
 private:
   void Adding();

@@ -20,6 +20,7 @@
 #undef PostMessage
 #undef SendMessage
 #undef FindWindow
+#undef RegisterClipboardFormat
 #undef CreateWindow
 #undef GetClassName
 #undef GetClassInfo
