@@ -188,6 +188,12 @@ inline constexpr const wchar_t* SErrorLoadingPackage = L"Can't load package %s.\
 inline constexpr const wchar_t* SNestingTooDeep = L"Stream nesting too deep";
 inline constexpr const wchar_t* SNoCanvasHandle = L"Canvas does not allow drawing";
 inline constexpr const wchar_t* SLengthTooLarge = L"Stream value length %d past the end";
+inline constexpr const wchar_t* SInvalidBitmap = L"Bitmap image is not valid";
+inline constexpr const wchar_t* SUnknownClipboardFormat = L"Unsupported clipboard format";
+inline constexpr const wchar_t* SScanLine = L"Scan line index out of range";
+inline constexpr const wchar_t* SInvalidPixelFormat = L"Invalid pixel format";
+inline constexpr const wchar_t* SOutOfResources = L"Out of system resources";
+inline constexpr const wchar_t* SBitmapTooLarge = L"Bitmap image is too large (%d x %d)";
 }  // namespace SRes
 
 }  // namespace kw

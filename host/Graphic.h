@@ -15,15 +15,6 @@ struct TRect;
 class TStream;
 class TFiler;
 
-namespace SRes {
-inline constexpr const wchar_t* SInvalidBitmap = L"Bitmap image is not valid";
-inline constexpr const wchar_t* SUnknownClipboardFormat = L"Unsupported clipboard format";
-inline constexpr const wchar_t* SScanLine = L"Scan line index out of range";
-inline constexpr const wchar_t* SInvalidPixelFormat = L"Invalid pixel format";
-inline constexpr const wchar_t* SOutOfResources = L"Out of system resources";
-inline constexpr const wchar_t* SBitmapTooLarge = L"Bitmap image is too large (%d x %d)";
-}  // namespace SRes
-
 // A class of graphic, used where the host passes a metaclass (TGraphicClass(...)->CreateInstance).
 using TGraphicClass = TClass;
 

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 
 #include "host/Streams.h"
 #include "host/Sysutils.h"
@@ -836,23 +837,38 @@ void TPngImage::Draw(TCanvas& canvas, const TRect& rect) {
   });
 }
 
-void TPngImage::LoadFromClipboardFormat(Word format, void* data, HPALETTE__* palette) {
-  if (format == CF_PNG()) {
-    TBytesStream s(GlobalToBytes(data, L"PNG"));
-    LoadFromStream(s);
+namespace {
+
+// PNG and GIF images travel on the clipboard as their own file bytes in a registered format,
+// and take a bitmap format from anyone else.
+void LoadOwnOrBitmapFormat(TGraphic& graphic, Word own, const wchar_t* name, Word format, void* data,
+                           HPALETTE__* palette, const std::function<void(TBitmap*)>& assignBitmap) {
+  if (format == own) {
+    TBytesStream s(GlobalToBytes(data, name));
+    graphic.LoadFromStream(s);
     return;
   }
   TBitmap bmp;
   bmp.LoadFromClipboardFormat(format, data, palette);
-  AssignBitmap(&bmp);
+  assignBitmap(&bmp);
+}
+
+void SaveOwnFormat(TGraphic& graphic, Word own, Word& format, void*& data, HPALETTE__*& palette) {
+  TBytesStream s;
+  graphic.SaveToStream(s);
+  data = BytesToGlobal(s.Bytes());
+  format = own;
+  palette = nullptr;
+}
+
+}  // namespace
+
+void TPngImage::LoadFromClipboardFormat(Word format, void* data, HPALETTE__* palette) {
+  LoadOwnOrBitmapFormat(*this, CF_PNG(), L"PNG", format, data, palette, [this](TBitmap* b) { AssignBitmap(b); });
 }
 
 void TPngImage::SaveToClipboardFormat(Word& format, void*& data, HPALETTE__*& palette) {
-  TBytesStream s;
-  SaveToStream(s);
-  data = BytesToGlobal(s.Bytes());
-  format = CF_PNG();
-  palette = nullptr;
+  SaveOwnFormat(*this, CF_PNG(), format, data, palette);
 }
 
 // --------------------------------------------------------------------------- TJPEGImage
@@ -1159,22 +1175,11 @@ void TGIFImage::Draw(TCanvas& canvas, const TRect& rect) {
 }
 
 void TGIFImage::LoadFromClipboardFormat(Word format, void* data, HPALETTE__* palette) {
-  if (format == CF_GIF()) {
-    TBytesStream s(GlobalToBytes(data, L"GIF"));
-    LoadFromStream(s);
-    return;
-  }
-  TBitmap bmp;
-  bmp.LoadFromClipboardFormat(format, data, palette);
-  AssignBitmap(&bmp);
+  LoadOwnOrBitmapFormat(*this, CF_GIF(), L"GIF", format, data, palette, [this](TBitmap* b) { AssignBitmap(b); });
 }
 
 void TGIFImage::SaveToClipboardFormat(Word& format, void*& data, HPALETTE__*& palette) {
-  TBytesStream s;
-  SaveToStream(s);
-  data = BytesToGlobal(s.Bytes());
-  format = CF_GIF();
-  palette = nullptr;
+  SaveOwnFormat(*this, CF_GIF(), format, data, palette);
 }
 
 }  // namespace kw
