@@ -7,6 +7,7 @@
 #include "host/Filer.h"
 #include "host/Sysutils.h"
 #include "host/Typreg.h"
+#include "host/Win.h"
 
 namespace kw {
 
@@ -40,6 +41,28 @@ String TPersistent::GetNamePath() const {
 }
 
 bool IsValidComponentName(const String& name) { return name.empty() || IsValidIdent(name); }
+
+void (*ApplicationHandleException)(TObject* sender) = nullptr;
+
+void KwHandleCurrentException(TObject* sender) {
+  if (ApplicationHandleException) {
+    ApplicationHandleException(sender);
+    return;
+  }
+  String text;
+  try {
+    throw;
+  } catch (const EAbort&) {
+    return;
+  } catch (const Exception& e) {
+    text = String(e.ClassName()) + L": " + e.Message();
+  } catch (const std::exception& e) {
+    text = UTF8ToString(e.what());
+  } catch (...) {
+    text = L"Unknown exception";
+  }
+  OutputDebugStringW((text + L"\n").c_str());
+}
 
 TComponent::TComponent(TComponent* owner) {
   if (owner) owner->InsertComponent(this);

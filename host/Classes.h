@@ -136,4 +136,11 @@ private:
 // The host's test for a component name.
 bool IsValidComponentName(const String& name);
 
+// Called inside a catch block where an exception must not escape (a timer or window
+// callback); the application sets it to report the exception and go on. Unset, the message
+// goes to the debugger output.
+extern void (*ApplicationHandleException)(TObject* sender);
+// Hands the exception being handled to ApplicationHandleException; call it only in a catch.
+void KwHandleCurrentException(TObject* sender);
+
 }  // namespace kw
