@@ -92,6 +92,7 @@ KW_EXCEPTION(EPackageError, Exception)
 KW_EXCEPTION(EInvalidGraphic, Exception)
 KW_EXCEPTION(EInvalidGraphicOperation, Exception)
 KW_EXCEPTION(EOleError, Exception)
+KW_EXCEPTION(EThread, Exception)
 
 // A Win32 failure: the error code and the system's own text for it.
 class EOSError : public Exception {
@@ -194,6 +195,12 @@ inline constexpr const wchar_t* SScanLine = L"Scan line index out of range";
 inline constexpr const wchar_t* SInvalidPixelFormat = L"Invalid pixel format";
 inline constexpr const wchar_t* SOutOfResources = L"Out of system resources";
 inline constexpr const wchar_t* SBitmapTooLarge = L"Bitmap image is too large (%d x %d)";
+inline constexpr const wchar_t* SThreadCreateError = L"Thread creation error: %s";
+inline constexpr const wchar_t* SThreadError = L"Thread Error: %s (%d)";
+inline constexpr const wchar_t* SThreadStartError = L"Cannot call Start on a running or suspended thread";
+inline constexpr const wchar_t* SThreadWaitSuspended = L"Cannot wait for a thread that was never started";
+inline constexpr const wchar_t* SCheckSynchronizeError =
+    L"CheckSynchronize called from thread $%x, which is NOT the main thread";
 }  // namespace SRes
 
 }  // namespace kw
