@@ -45,6 +45,21 @@ struct TRawTools {
   HFONT Fonts[FontSizes];
 };
 
+// The drawing calls of the mix (kinds 3 to 7), shared by both raw runs.
+inline void DrawRawShape(HDC dc, int kind, int x, int y, HBRUSH brush) {
+  switch (kind) {
+    case 3: ::Rectangle(dc, x, y, x + 40, y + 30); break;
+    case 4: ::Ellipse(dc, x, y, x + 30, y + 30); break;
+    case 5: ::MoveToEx(dc, x, y, nullptr); ::LineTo(dc, x + 50, y + 20); break;
+    case 6: {
+      RECT r{x, y, x + 20, y + 20};
+      ::FillRect(dc, &r, brush);
+      break;
+    }
+    case 7: ::ExtTextOutW(dc, x, y, 0, nullptr, L"Bench", 5, nullptr); break;
+  }
+}
+
 // Each change makes its handle and frees the one it replaces, as plain GDI code does when it
 // does not keep its tools.
 void DrawRawTransient(HDC dc) {
@@ -72,15 +87,7 @@ void DrawRawTransient(HDC dc) {
         swap(font, ::CreateFontW(-::MulDiv(8 + i / 8 % FontSizes, KwScreenPixelsPerInch(), 72), 0, 0, 0, FW_NORMAL,
                                  0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, L"Tahoma"));
         break;
-      case 3: ::Rectangle(dc, x, y, x + 40, y + 30); break;
-      case 4: ::Ellipse(dc, x, y, x + 30, y + 30); break;
-      case 5: ::MoveToEx(dc, x, y, nullptr); ::LineTo(dc, x + 50, y + 20); break;
-      case 6: {
-        RECT r{x, y, x + 20, y + 20};
-        ::FillRect(dc, &r, brush);
-        break;
-      }
-      case 7: ::ExtTextOutW(dc, x, y, 0, nullptr, L"Bench", 5, nullptr); break;
+      default: DrawRawShape(dc, k, x, y, brush); break;
     }
   }
   ::SelectObject(dc, oldPen);
@@ -106,15 +113,7 @@ void DrawRaw(HDC dc, const TRawTools& t) {
         ::SetBkColor(dc, ColorToRGB(Colors[(i / 8 + 3) % ColorCount]));
         break;
       case 2: ::SelectObject(dc, t.Fonts[i / 8 % FontSizes]); break;
-      case 3: ::Rectangle(dc, x, y, x + 40, y + 30); break;
-      case 4: ::Ellipse(dc, x, y, x + 30, y + 30); break;
-      case 5: ::MoveToEx(dc, x, y, nullptr); ::LineTo(dc, x + 50, y + 20); break;
-      case 6: {
-        RECT r{x, y, x + 20, y + 20};
-        ::FillRect(dc, &r, brush);
-        break;
-      }
-      case 7: ::ExtTextOutW(dc, x, y, 0, nullptr, L"Bench", 5, nullptr); break;
+      default: DrawRawShape(dc, k, x, y, brush); break;
     }
   }
   ::SelectObject(dc, oldPen);

@@ -31,6 +31,20 @@ bool IsUnchangedInherited(TMemoryStream& s) {
   return pos + 2 == size && b[pos] == 0 && b[pos + 1] == 0;
 }
 
+// Puts a writer field back when the scope ends, normally or by an exception.
+template <class T>
+class TRestoreOnExit {
+public:
+  explicit TRestoreOnExit(T& field) : FField(field), FSaved(field) {}
+  ~TRestoreOnExit() { FField = FSaved; }
+  TRestoreOnExit(const TRestoreOnExit&) = delete;
+  TRestoreOnExit& operator=(const TRestoreOnExit&) = delete;
+
+private:
+  T& FField;
+  T FSaved;
+};
+
 }  // namespace
 
 void TWriter::SetRoot(TComponent* root) {
@@ -49,20 +63,16 @@ void TWriter::WriteDescendent(TComponent* root, TComponent* ancestor) {
 }
 
 void TWriter::WriteComponent(TComponent* component) {
-  TPersistent* oldAncestor = FAncestor;
-  TComponent* oldRootAncestor = FRootAncestor;
+  TRestoreOnExit<TPersistent*> ancestor(FAncestor);
+  TRestoreOnExit<TComponent*> rootAncestor(FRootAncestor);
   component->IncludeState(csWriting);
   try {
     component->WriteState(*this);
   } catch (...) {
     component->ExcludeState(csWriting);
-    FAncestor = oldAncestor;
-    FRootAncestor = oldRootAncestor;
     throw;
   }
   component->ExcludeState(csWriting);
-  FAncestor = oldAncestor;
-  FRootAncestor = oldRootAncestor;
 }
 
 void TWriter::WriteChild(TComponent* child) {
@@ -75,12 +85,11 @@ void TWriter::WriteChild(TComponent* child) {
         ancestorIndex = int(i);
         break;
       }
-  TPersistent* oldAncestor = FAncestor;
   if (!ancestor) {
+    TRestoreOnExit<TPersistent*> parentAncestor(FAncestor);
     FAncestor = nullptr;
     FUseChildPos = false;
     WriteComponent(child);
-    FAncestor = oldAncestor;
     ++FChildPos;
     return;
   }
@@ -110,10 +119,11 @@ void TWriter::WriteData(TComponent* instance) {
   FUseChildPos = false;
   WriteStr(instance->ClassName());
   WriteStr(instance->Name());
-  String oldPath = FPropPath;
-  FPropPath.clear();
-  WriteProperties(instance);
-  FPropPath = oldPath;
+  {
+    TRestoreOnExit<String> path(FPropPath);
+    FPropPath.clear();
+    WriteProperties(instance);
+  }
   WriteListEnd();
 
   std::vector<TComponent*> oldList;
@@ -300,19 +310,11 @@ void TWriter::WriteProperty(TPersistent* instance, const TPropInfo* prop) {
         return;
       }
       if (auto* nested = dynamic_cast<TPersistent*>(value)) {
-        String oldPath = FPropPath;
-        TPersistent* oldAncestor = FAncestor;
+        TRestoreOnExit<String> path(FPropPath);
+        TRestoreOnExit<TPersistent*> ancestorOfNested(FAncestor);
         FPropPath += prop->Name + L".";
         FAncestor = dynamic_cast<TPersistent*>(old);
-        try {
-          WriteProperties(nested);
-        } catch (...) {
-          FPropPath = oldPath;
-          FAncestor = oldAncestor;
-          throw;
-        }
-        FPropPath = oldPath;
-        FAncestor = oldAncestor;
+        WriteProperties(nested);
       }
       return;
     }
@@ -323,23 +325,17 @@ void TWriter::WriteProperty(TPersistent* instance, const TPropInfo* prop) {
 
 void TWriter::WriteCollection(TCollection* collection) {
   WriteValue(vaCollection);
-  String oldPath = FPropPath;
-  TPersistent* oldAncestor = FAncestor;
-  FPropPath.clear();
-  FAncestor = nullptr;
-  try {
+  {
+    TRestoreOnExit<String> path(FPropPath);
+    TRestoreOnExit<TPersistent*> ancestor(FAncestor);
+    FPropPath.clear();
+    FAncestor = nullptr;
     for (int i = 0; i < collection->Count(); ++i) {
       WriteListBegin();
       WriteProperties(collection->Items(i));
       WriteListEnd();
     }
-  } catch (...) {
-    FPropPath = oldPath;
-    FAncestor = oldAncestor;
-    throw;
   }
-  FPropPath = oldPath;
-  FAncestor = oldAncestor;
   WriteListEnd();
 }
 
