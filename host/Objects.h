@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <mutex>
+#include <utility>
 #include <vector>
 
 #include "host/System.h"
@@ -94,7 +95,23 @@ public:
     delete this;
   }
   virtual void BeforeDestruction() {}
+  // Runs once the most derived constructor has finished: streaming factories and KwCreate
+  // call it, so that a form can read its own class's form resource.
+  virtual void AfterConstruction() {}
 };
+
+// Creates an object and lets it finish its construction (AfterConstruction).
+template <class T, class... A>
+T* KwCreate(A&&... args) {
+  T* obj = new T(std::forward<A>(args)...);
+  try {
+    obj->AfterConstruction();
+  } catch (...) {
+    obj->Free();
+    throw;
+  }
+  return obj;
+}
 
 // Deletes through Free when not null (the host's FreeAndNil).
 template <class T>

@@ -17,11 +17,11 @@ TMetaClass::TFactory KwFactory() {
   if constexpr (std::is_abstract_v<T>) {
     return nullptr;
   } else if constexpr (std::is_constructible_v<T, TComponent*>) {
-    return [](TObject* arg) -> TObject* { return new T(dynamic_cast<TComponent*>(arg)); };
+    return [](TObject* arg) -> TObject* { return KwCreate<T>(dynamic_cast<TComponent*>(arg)); };
   } else if constexpr (std::is_constructible_v<T, TCollection*>) {
-    return [](TObject* arg) -> TObject* { return new T(dynamic_cast<TCollection*>(arg)); };
+    return [](TObject* arg) -> TObject* { return KwCreate<T>(dynamic_cast<TCollection*>(arg)); };
   } else if constexpr (std::is_default_constructible_v<T>) {
-    return [](TObject*) -> TObject* { return new T(); };
+    return [](TObject*) -> TObject* { return KwCreate<T>(); };
   } else {
     return nullptr;
   }

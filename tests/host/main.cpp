@@ -1,7 +1,11 @@
-// The host test program's entry point.
+// The host test program's entry point; the application goes before the rest of the host.
 #include <gtest/gtest.h>
+
+#include "host/Application.h"
 
 int main(int argc, char** argv) {
   testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
+  int result = RUN_ALL_TESTS();
+  kw::KwDoneApplication();
+  return result;
 }

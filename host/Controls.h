@@ -1,0 +1,544 @@
+// Controls: TControl (bounds, alignment, anchors, visibility, colour, font, text, hints, mouse
+// handling, message dispatch through an assignable WindowProc) and TWinControl over a real window
+// with its window procedure, focus, tab order, keyboard and painting of graphic children.
+// TGraphicControl/TCustomControl are here too; forms, the application and the concrete
+// controls have units of their own.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "host/Ctlcanvas.h"
+#include "host/Graphics.h"
+#include "host/Keyboard.h"
+#include "host/Messages.h"
+#include "host/Types.h"
+
+struct HWND__;
+struct HDC__;
+struct HINSTANCE__;
+struct HICON__;
+struct HBRUSH__;
+
+namespace kw {
+
+class TWinControl;
+class TBasicAction;
+class TControlActionLink;
+class TPopupMenu;
+
+enum TAlign { alNone, alTop, alBottom, alLeft, alRight, alClient, alCustom };
+KW_DECLARE_ENUM(TAlign)
+enum TAnchorKind { akLeft, akTop, akRight, akBottom };
+using TAnchors = TSet<TAnchorKind>;
+KW_DECLARE_ENUM(TAnchorKind)
+enum TMouseButton { mbLeft, mbRight, mbMiddle };
+KW_DECLARE_ENUM(TMouseButton)
+
+enum TControlStateFlag {
+  csLButtonDown, csClicked, csPalette, csReadingState, csAlignmentNeeded, csFocusing, csCreating,
+  csPaintCopy, csCustomPaint, csDestroyingHandle, csDocking, csDesignerHide, csPanning,
+  csRecreating, csAligning, csGlassPaint, csPrintClient
+};
+using TControlState = TSet<TControlStateFlag>;
+enum TControlStyleFlag {
+  csAcceptsControls, csCaptureMouse, csDesignInteractive, csClickEvents, csFramed, csSetCaption,
+  csOpaque, csDoubleClicks, csFixedWidth, csFixedHeight, csNoDesignVisible, csReplicatable,
+  csNoStdEvents, csDisplayDragImage, csReflector, csActionClient, csMenuEvents,
+  csNeedsBorderPaint, csParentBackground, csPannable, csAlignWithMargins, csGestures,
+  csPaintBlackOpaqueOnGlass, csOverrideStylePaint
+};
+using TControlStyle = TSet<TControlStyleFlag>;
+
+using TCursor = std::int16_t;
+constexpr TCursor crDefault = 0, crNone = -1, crArrow = -2, crCross = -3, crIBeam = -4,
+                  crSizeNESW = -6, crSizeNS = -7, crSizeNWSE = -8, crSizeWE = -9, crUpArrow = -10,
+                  crHourGlass = -11, crDrag = -12, crNoDrop = -13, crHSplit = -14, crVSplit = -15,
+                  crMultiDrag = -16, crSQLWait = -17, crNo = -18, crAppStart = -19, crHelp = -20,
+                  crHandPoint = -21, crSizeAll = -22;
+// The cursor handle for a cursor value: the standard ones from the system, others as
+// registered (TScreen's Cursors); unknown values give the arrow.
+HICON__* KwCursorHandle(TCursor cursor);
+void KwSetCursorHandle(TCursor cursor, HICON__* handle);
+
+using TMouseEvent = TEvent<void(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y)>;
+using TMouseMoveEvent = TEvent<void(TObject* Sender, TShiftState Shift, int X, int Y)>;
+using TKeyEvent = TEvent<void(TObject* Sender, Word& Key, TShiftState Shift)>;
+using TKeyPressEvent = TEvent<void(TObject* Sender, wchar_t& Key)>;
+using TMouseWheelEvent = TEvent<void(TObject* Sender, TShiftState Shift, int WheelDelta, TPoint MousePos, bool& Handled)>;
+using TContextPopupEvent = TEvent<void(TObject* Sender, TPoint MousePos, bool& Handled)>;
+using TWndMethod = std::function<void(TMessage& message)>;
+
+class TSizeConstraints : public TPersistent {
+  KW_CLASS(TSizeConstraints, TPersistent)
+  TSizeConstraints() = default;
+  void Assign(const TPersistent* source) override;
+  int MinWidth() const { return FMinWidth; }
+  void SetMinWidth(int v);
+  int MaxWidth() const { return FMaxWidth; }
+  void SetMaxWidth(int v);
+  int MinHeight() const { return FMinHeight; }
+  void SetMinHeight(int v);
+  int MaxHeight() const { return FMaxHeight; }
+  void SetMaxHeight(int v);
+  // The size within the limits (0 means no limit).
+  void Apply(int& width, int& height) const;
+  TNotifyEvent OnChange;
+
+private:
+  void Change();
+  int FMinWidth = 0, FMaxWidth = 0, FMinHeight = 0, FMaxHeight = 0;
+};
+
+// An action as controls see it: something to execute and to ask for its state.
+class TBasicAction : public TComponent {
+  KW_CLASS(TBasicAction, TComponent)
+  explicit TBasicAction(TComponent* owner);
+  ~TBasicAction() override;
+  // OnExecute, else the target the action finds; true when someone handled it.
+  virtual bool Execute();
+  virtual bool Update();
+  virtual bool HandlesTarget(TObject* target) { return false; }
+  virtual void ExecuteTarget(TObject* target) {}
+  virtual void UpdateTarget(TObject* target) {}
+  TComponent* ActionComponent() const { return FActionComponent; }
+  void SetActionComponent(TComponent* value);
+  void Notification(TComponent* component, TOperation operation) override;
+  TNotifyEvent OnExecute;
+  TNotifyEvent OnUpdate;
+  TNotifyEvent OnChange;
+
+protected:
+  friend class TBasicActionLink;
+  virtual void Change();
+  std::vector<class TBasicActionLink*> FClients;
+
+private:
+  TComponent* FActionComponent = nullptr;
+};
+
+class TBasicActionLink : public TObject {
+  KW_CLASS(TBasicActionLink, TObject)
+  explicit TBasicActionLink(TObject* client) : FClient(client) {}
+  ~TBasicActionLink() override;
+  TBasicAction* Action() const { return FAction; }
+  void SetAction(TBasicAction* value);
+  virtual bool Execute(TComponent* component = nullptr);
+  virtual bool Update();
+  TNotifyEvent OnChange;
+
+protected:
+  friend class TBasicAction;
+  virtual void Change() { OnChange(FAction); }
+  TObject* FClient;
+  TBasicAction* FAction = nullptr;
+};
+
+class TControl : public TComponent {
+  KW_CLASS(TControl, TComponent)
+  explicit TControl(TComponent* owner);
+  ~TControl() override;
+
+  // A control whose caption still equals its name keeps following it (csSetCaption).
+  void SetName(const String& name) override;
+  TWinControl* Parent() const { return FParent; }
+  virtual void SetParent(TWinControl* parent);
+  bool HasParent() const override { return true; }
+  TComponent* GetParentComponent() const override;
+  void SetParentComponent(TComponent* parent) override;
+
+  int Left() const { return FLeft; }
+  void SetLeft(int v) { SetBounds(v, FTop, FWidth, FHeight); }
+  int Top() const { return FTop; }
+  void SetTop(int v) { SetBounds(FLeft, v, FWidth, FHeight); }
+  int Width() const { return FWidth; }
+  void SetWidth(int v) { SetBounds(FLeft, FTop, v, FHeight); }
+  int Height() const { return FHeight; }
+  void SetHeight(int v) { SetBounds(FLeft, FTop, FWidth, v); }
+  TRect BoundsRect() const { return TRect(FLeft, FTop, FLeft + FWidth, FTop + FHeight); }
+  void SetBoundsRect(const TRect& r) { SetBounds(r.Left, r.Top, r.Width(), r.Height()); }
+  // Moves and sizes in one step; constraints apply; anchors take the new place as their origin.
+  virtual void SetBounds(int left, int top, int width, int height);
+  int ClientWidth() const { return ClientRect().Right; }
+  void SetClientWidth(int v);
+  int ClientHeight() const { return ClientRect().Bottom; }
+  void SetClientHeight(int v);
+  virtual TRect ClientRect() const { return TRect(0, 0, FWidth, FHeight); }
+  // The screen position of the client area's top-left corner.
+  virtual TPoint ClientOrigin() const;
+  TPoint ScreenToClient(const TPoint& p) const;
+  TPoint ClientToScreen(const TPoint& p) const;
+
+  TAlign Align() const { return FAlign; }
+  void SetAlign(TAlign v);
+  TAnchors Anchors() const { return FAnchors; }
+  void SetAnchors(TAnchors v);
+  TSizeConstraints* Constraints() const { return FConstraints.get(); }
+  void SetConstraints(const TSizeConstraints* v) { FConstraints->Assign(v); }
+
+  bool Visible() const { return FVisible; }
+  void SetVisible(bool v);
+  void Show() { SetVisible(true); }
+  void Hide() { SetVisible(false); }
+  // Visible here and in every parent up to a shown window.
+  virtual bool Showing() const;
+  bool Enabled() const { return FEnabled; }
+  virtual void SetEnabled(bool v);
+
+  TColor Color() const { return FColor; }
+  void SetColor(TColor v);
+  bool ParentColor() const { return FParentColor; }
+  void SetParentColor(bool v);
+  TFont* Font() const { return FFont.get(); }
+  void SetFont(const TFont* v) { FFont->Assign(v); }
+  bool ParentFont() const { return FParentFont; }
+  void SetParentFont(bool v);
+
+  String Text() const { return GetText(); }
+  void SetText(const String& v);
+  String Caption() const { return GetText(); }
+  void SetCaption(const String& v) { SetText(v); }
+
+  const String& Hint() const { return FHint; }
+  void SetHint(const String& v) { FHint = v; }
+  bool ShowHint() const { return FShowHint; }
+  bool ShowHintStored() const;
+  void SetShowHint(bool v);
+  bool ParentShowHint() const { return FParentShowHint; }
+  void SetParentShowHint(bool v);
+  TCursor Cursor() const { return FCursor; }
+  void SetCursor(TCursor v);
+  TPopupMenu* PopupMenu() const { return FPopupMenu; }
+  void SetPopupMenu(TPopupMenu* v);
+
+  TControlState ControlState() const { return FControlState; }
+  void SetControlState(TControlState v) { FControlState = v; }
+  TControlStyle ControlStyle() const { return FControlStyle; }
+  void SetControlStyle(TControlStyle v) { FControlStyle = v; }
+
+  // Delivers one message synchronously to this control through its WindowProc.
+  LResult Perform(Cardinal msg, std::uintptr_t wparam = 0, std::intptr_t lparam = 0);
+  // What the window procedure calls; by default the control's own WndProc. Another component
+  // may keep the old value, put its own in front and restore it later.
+  const TWndMethod& WindowProc() const { return FWindowProc; }
+  void SetWindowProc(TWndMethod proc);
+  virtual void WndProc(TMessage& message);
+  virtual void DefaultHandler(TMessage& message);
+
+  virtual void Invalidate();
+  virtual void Update();
+  virtual void Repaint();
+  virtual void BringToFront();
+  virtual void SendToBack();
+  void Refresh() { Repaint(); }
+  // Paints the control (and its children) into dc with its top-left corner at (x, y).
+  virtual void PaintTo(HDC__* dc, int x, int y);
+  void PaintTo(TCanvas* canvas, int x, int y);
+
+  bool MouseCapture() const;
+  void SetMouseCapture(bool v);
+  // The control whose mouse messages are being captured, or null.
+  static TControl* CaptureControl();
+
+  TBasicAction* Action() const;
+  void SetAction(TBasicAction* v);
+  bool ExecuteAction(TBasicAction* action) override;
+  bool UpdateAction(TBasicAction* action) override;
+  void InitiateAction();
+
+  void Notification(TComponent* component, TOperation operation) override;
+  void Loaded() override;
+
+  virtual void Click();
+  virtual void DblClick();
+
+  TNotifyEvent OnClick;
+  TNotifyEvent OnDblClick;
+  TMouseEvent OnMouseDown;
+  TMouseEvent OnMouseUp;
+  TMouseMoveEvent OnMouseMove;
+  TNotifyEvent OnMouseEnter;
+  TNotifyEvent OnMouseLeave;
+  TNotifyEvent OnResize;
+  TContextPopupEvent OnContextPopup;
+
+  // Expires when the control dies: code that fires events can tell whether a handler freed it.
+  std::weak_ptr<int> LifeToken() const { return FLife; }
+  // The window control's native window under the parent, for painting and coordinates.
+  virtual TWinControl* WindowOwner() const;
+
+protected:
+  friend class TWinControl;
+  friend class TControlActionLink;
+  virtual String GetText() const { return FText; }
+  virtual void SetTextInternal(const String& v);
+  virtual void MouseDown(TMouseButton button, TShiftState shift, int x, int y);
+  virtual void MouseUp(TMouseButton button, TShiftState shift, int x, int y);
+  virtual void MouseMove(TShiftState shift, int x, int y);
+  virtual void Resize() { OnResize(this); }
+  virtual void ConstrainedResize(int& width, int& height);
+  virtual void ChangeScale(int m, int d);
+  virtual void ActionChange(TObject* sender, bool checkDefaults);
+  virtual void FontChanged(TObject* sender);
+  virtual void VisibleChanging() {}
+  virtual bool CanAutoSize(int& width, int& height) { return true; }
+  // Called by the parent after it moved the control for alignment or anchors.
+  void SetBoundsFromParent(int left, int top, int width, int height);
+  void UpdateAnchorOrigin();
+  void RequestAlign();
+  void InvalidateControl(bool isVisible, bool isOpaque);
+  void SendCancelMode(TControl* sender);
+  static HWND__* HandleOf(const TControl* control);
+  // The parts of WndProc per message family.
+  void MouseMessage(TMessage& message);
+
+  TWinControl* FParent = nullptr;
+  int FLeft = 0, FTop = 0, FWidth = 0, FHeight = 0;
+  TAlign FAlign = alNone;
+  TAnchors FAnchors = {akLeft, akTop};
+  std::unique_ptr<TSizeConstraints> FConstraints;
+  bool FVisible = true;
+  bool FEnabled = true;
+  TColor FColor = clWindow;
+  bool FParentColor = true;
+  std::unique_ptr<TFont> FFont;
+  bool FParentFont = true;
+  String FText;
+  String FHint;
+  bool FShowHint = false;
+  bool FParentShowHint = true;
+  TCursor FCursor = crDefault;
+  TPopupMenu* FPopupMenu = nullptr;
+  TControlState FControlState;
+  TControlStyle FControlStyle = {csCaptureMouse, csClickEvents, csSetCaption, csDoubleClicks};
+  TWndMethod FWindowProc;
+  std::unique_ptr<TControlActionLink> FActionLink;
+  // Where anchors measure from: the bounds last set explicitly and the parent's client size then.
+  TRect FAnchorBounds;
+  TSize FAnchorParentSize;
+  bool FAnchorValid = false;
+  bool FSettingFromParent = false;
+  bool FUpdatingFont = false;
+  // Expires when the control dies, so code after an event can tell that the handler freed it.
+  std::shared_ptr<int> FLife;
+};
+
+// Carries an action's state to a control; the action unit fills the properties it knows.
+class TControlActionLink : public TBasicActionLink {
+  KW_CLASS(TControlActionLink, TBasicActionLink)
+  explicit TControlActionLink(TControl* client) : TBasicActionLink(client), FControl(client) {}
+  TControl* Control() const { return FControl; }
+
+protected:
+  void Change() override;
+  TControl* FControl;
+};
+
+struct TCreateParams {
+  String Caption;
+  Cardinal Style = 0;
+  Cardinal ExStyle = 0;
+  int X = 0, Y = 0, Width = 0, Height = 0;
+  HWND__* WndParent = nullptr;
+  void* Param = nullptr;
+  // The window class: our own name, or a platform class to be subclassed (SubClassName).
+  String WinClassName;
+  String SubClassName;
+  Cardinal ClassStyle = 0;
+  HICON__* ClassCursor = nullptr;
+  HBRUSH__* ClassBackground = nullptr;
+};
+
+using TTabOrder = int;
+
+class TWinControl : public TControl {
+  KW_CLASS(TWinControl, TControl)
+  explicit TWinControl(TComponent* owner);
+  // Frees the child controls still on it, whoever owns them, then the window.
+  ~TWinControl() override;
+
+  HWND__* Handle();
+  bool HandleAllocated() const { return FHandle != nullptr; }
+  void HandleNeeded();
+  void RecreateWnd();
+  // A platform window to use as parent when the control has no parent control.
+  HWND__* ParentWindow() const { return FParentWindow; }
+  void SetParentWindow(HWND__* wnd);
+  // The control of a window made by this host, or null.
+  static TWinControl* FindControl(HWND__* wnd);
+
+  int ControlCount() const { return int(FControls.size() + FWinControls.size()); }
+  TControl* Controls(int index) const;
+  void InsertControl(TControl* control);
+  void RemoveControl(TControl* control);
+  bool ContainsControl(const TControl* control) const;
+  // The child at a client point: graphic children on top, disabled ones when allowed.
+  TControl* ControlAtPos(const TPoint& pos, bool allowDisabled, bool allowWinControls = false,
+                         bool allLevels = false) const;
+
+  bool TabStop() const { return FTabStop; }
+  void SetTabStop(bool v);
+  TTabOrder TabOrder() const;
+  void SetTabOrder(TTabOrder v);
+  // The window controls of the subtree in tab order, depth first.
+  void GetTabOrderList(std::vector<TWinControl*>& list) const;
+  TWinControl* FindNextControl(TWinControl* current, bool goForward, bool checkTabStop,
+                               bool checkParent) const;
+  void SelectNext(TWinControl* current, bool goForward, bool checkTabStop);
+  virtual bool CanFocus() const;
+  virtual bool Focused() const;
+  virtual void SetFocus();
+  bool Showing() const override;
+
+  void DisableAlign() { ++FAlignLevel; }
+  void EnableAlign();
+  void Realign();
+  bool AlignDisabled() const { return FAlignLevel > 0; }
+  bool DoubleBuffered() const { return FDoubleBuffered; }
+  void SetDoubleBuffered(bool v) { FDoubleBuffered = v; }
+  TBrush* Brush() const { return FBrush.get(); }
+
+  void SetBounds(int left, int top, int width, int height) override;
+  TRect ClientRect() const override;
+  TPoint ClientOrigin() const override;
+  void Invalidate() override;
+  void Update() override;
+  void Repaint() override;
+  void BringToFront() override;
+  void SendToBack() override;
+  void PaintTo(HDC__* dc, int x, int y) override;
+  using TControl::PaintTo;
+  void SetEnabled(bool v) override;
+  void WndProc(TMessage& message) override;
+  void DefaultHandler(TMessage& message) override;
+  void GetChildren(const TGetChildProc& proc, TComponent* root) override;
+  void SetChildOrder(TComponent* child, int order) override;
+  TWinControl* WindowOwner() const override { return const_cast<TWinControl*>(this); }
+  // Paints the graphic children into dc (of this window's client) in z-order from `first` on.
+  void PaintControls(HDC__* dc, TControl* first);
+  // Forms take the focus bookkeeping; other containers answer false.
+  virtual bool SetFocusedControl(TWinControl* control) { return false; }
+  // A form focuses the control itself (activating its window first); others answer false.
+  virtual bool FocusControl(TWinControl* control);
+  // Called on the top container when a control under it loses its place (removed or hidden).
+  virtual void DefocusControl(TWinControl* control, bool removing);
+  // Forms that preview their controls' keys answer true.
+  virtual bool KeyPreview() const { return false; }
+  // The control the mouse is over, as the last mouse move found it.
+  static TControl* MouseControl();
+  // Hands a mouse message over the client to the graphic child under it (or the one holding
+  // the capture), in that child's coordinates; true when a child took it.
+  bool IsControlMouseMsg(TMessage& message);
+
+  TNotifyEvent OnEnter;
+  TNotifyEvent OnExit;
+  TKeyEvent OnKeyDown;
+  TKeyPressEvent OnKeyPress;
+  TKeyEvent OnKeyUp;
+  TMouseWheelEvent OnMouseWheel;
+
+protected:
+  friend class TControl;
+  virtual void CreateParams(TCreateParams& params);
+  virtual void CreateWnd();
+  virtual void CreateWindowHandle(const TCreateParams& params);
+  virtual void DestroyWnd();
+  virtual void DestroyWindowHandle();
+  virtual void CreateHandle();
+  virtual void DestroyHandle();
+  // After the window exists: push state the window did not get from CreateParams.
+  virtual void InitializeWnd() {}
+  virtual void AlignControls(TControl* control, TRect& rect);
+  virtual void AdjustClientRect(TRect& rect) {}
+  virtual void PaintWindow(HDC__* dc);
+  virtual void PaintHandler(TMessage& message);
+  virtual void DoEnter() { OnEnter(this); }
+  virtual void DoExit() { OnExit(this); }
+  virtual void KeyDown(Word& key, TShiftState shift) { OnKeyDown(this, key, shift); }
+  virtual void KeyUp(Word& key, TShiftState shift) { OnKeyUp(this, key, shift); }
+  virtual void KeyPress(wchar_t& key) { OnKeyPress(this, key); }
+  // True when the key was used up (set to 0) by the form's preview or the control's handler.
+  bool DoKeyDown(TMessage& message);
+  bool DoKeyUp(TMessage& message);
+  bool DoKeyPress(TMessage& message);
+  virtual bool DoMouseWheel(TShiftState shift, int delta, TPoint pos);
+  void SetTextInternal(const String& v) override;
+  String GetText() const override;
+  void ChangeScale(int m, int d) override;
+  void FontChanged(TObject* sender) override;
+  void UpdateShowing();
+  void AlignAndAnchor(TControl* control);
+  // Moves a child for layout (alignment, scrolling) without changing its anchor origin.
+  static void SetChildBounds(TControl* child, int left, int top, int width, int height) {
+    child->SetBoundsFromParent(left, top, width, height);
+  }
+  void NotifyControls(Cardinal msg);
+  void SetZOrderOf(TControl* control, bool topMost);
+  void ReflectNotification(TMessage& message);
+  void KeyMessage(TMessage& message);
+  void TrackMouse(TControl* target);
+  void FocusMessage(TMessage& message);
+  void SizeMessage(TMessage& message);
+  // The platform's own procedure behind a subclassed native control, else DefWindowProcW.
+  void* FDefWndProc = nullptr;
+  HWND__* FHandle = nullptr;
+  HWND__* FParentWindow = nullptr;
+  std::vector<TControl*> FControls;      // graphic children, back to front
+  std::vector<TWinControl*> FWinControls;  // window children, back to front
+  std::vector<TWinControl*> FTabList;
+  std::unique_ptr<TBrush> FBrush;
+  bool FTabStop = false;
+  bool FDoubleBuffered = false;
+  bool FSettingBounds = false;
+  int FAlignLevel = 0;
+  TTabOrder FPendingTabOrder = -1;
+  TControl* FMouseInControl = nullptr;
+  TSize FLastClientSize{-1, -1};
+
+private:
+  friend struct TWinControlPeer;
+  void AttachHandle(HWND__* wnd);
+};
+
+// A control without a window of its own, painted by its parent.
+class TGraphicControl : public TControl {
+  KW_CLASS(TGraphicControl, TControl)
+  explicit TGraphicControl(TComponent* owner);
+  ~TGraphicControl() override;
+  TCanvas* Canvas() const { return FCanvas.get(); }
+  void WndProc(TMessage& message) override;
+
+protected:
+  virtual void Paint() {}
+  std::unique_ptr<TCanvas> FCanvas;
+};
+
+// A window control that paints itself on a canvas.
+class TCustomControl : public TWinControl {
+  KW_CLASS(TCustomControl, TWinControl)
+  explicit TCustomControl(TComponent* owner);
+  ~TCustomControl() override;
+  TCanvas* Canvas() const { return FCanvas.get(); }
+
+protected:
+  void CreateWnd() override;
+  void DestroyWnd() override;
+  void PaintWindow(HDC__* dc) override;
+  virtual void Paint() {}
+  std::unique_ptr<TControlCanvas> FCanvas;
+};
+
+// The window control that a child control's messages and painting belong to.
+TWinControl* KwFindControlWindow(const TPoint& screenPos);
+TControl* KwFindDragTarget(const TPoint& screenPos, bool allowDisabled);
+// The screen-wide cursor that overrides every control's own (crDefault: none).
+TCursor KwScreenCursor();
+void KwSetScreenCursor(TCursor cursor);
+// The application loop's first look at a key message: the control gets it as a CN_ message,
+// which hands dialog keys to its form. True when the message was used up.
+bool KwIsKeyMsg(void* msg);
+// Instance handle used to register the host's window classes.
+HINSTANCE__* KwInstance();
+
+}  // namespace kw

@@ -1,0 +1,65 @@
+// The gallery's forms rendered headless and compared with their golden images; a few named
+// probes make a failure readable without opening the pictures.
+#include <gtest/gtest.h>
+
+#include "examples/gallery/Gallery.h"
+#include "host/Graphics.h"
+#include "tests/support/Golden.h"
+
+using namespace kw;
+
+namespace {
+
+class GalleryTest : public ::testing::Test {
+protected:
+  static void SetUpTestSuite() { forms = gallery::MakeForms(); }
+  static void TearDownTestSuite() {
+    for (TForm* f : forms) delete f;
+    forms.clear();
+  }
+  static TForm* Form(const wchar_t* name) {
+    for (TForm* f : forms)
+      if (f->Name() == name) return f;
+    return nullptr;
+  }
+  static TColor At(TBitmap& b, TControl* c, int dx, int dy) {
+    TPoint p = c->ClientToScreen(TPoint(dx, dy));
+    TPoint o = static_cast<TControl*>(c->Owner())->ClientToScreen(TPoint(0, 0));
+    return b.Canvas()->Pixels(p.X - o.X, p.Y - o.Y);
+  }
+  static std::vector<TForm*> forms;
+};
+std::vector<TForm*> GalleryTest::forms;
+
+}  // namespace
+
+TEST_F(GalleryTest, StandardControlsMatchTheirGolden) {
+  TForm* f = Form(L"Standard");
+  ASSERT_NE(f, nullptr);
+  auto bmp = gallery::RenderForm(f);
+  EXPECT_TRUE(testsupport::MatchesGolden(*bmp, L"gallery_standard", 8, 40));
+  // The form's own face shows between the controls.
+  EXPECT_EQ(bmp->Canvas()->Pixels(405, 100), ColorToRGB(clBtnFace));
+}
+
+TEST_F(GalleryTest, ListsMatchTheirGolden) {
+  TForm* f = Form(L"Lists");
+  ASSERT_NE(f, nullptr);
+  auto bmp = gallery::RenderForm(f);
+  EXPECT_TRUE(testsupport::MatchesGolden(*bmp, L"gallery_lists", 8, 40));
+}
+
+TEST_F(GalleryTest, ContainersAndShapesMatchTheirGolden) {
+  TForm* f = Form(L"Containers");
+  ASSERT_NE(f, nullptr);
+  auto bmp = gallery::RenderForm(f);
+  EXPECT_TRUE(testsupport::MatchesGolden(*bmp, L"gallery_containers", 8, 40));
+  // Shape fills at their centres, the paint box's own drawing at its place.
+  auto* circle = dynamic_cast<TControl*>(f->FindComponent(L"Shape5"));
+  ASSERT_NE(circle, nullptr);
+  EXPECT_EQ(At(*bmp, circle, 30, 20), clAqua);
+  auto* paint = dynamic_cast<TControl*>(f->FindComponent(L"PaintBox"));
+  ASSERT_NE(paint, nullptr);
+  EXPECT_EQ(At(*bmp, paint, 150, 5), clNavy);
+  EXPECT_EQ(At(*bmp, paint, 150, 25), clWhite) << "the horizontal line";
+}
