@@ -459,9 +459,10 @@ protected:
   virtual void KeyUp(Word& key, TShiftState shift) { OnKeyUp(this, key, shift); }
   virtual void KeyPress(wchar_t& key) { OnKeyPress(this, key); }
   // True when the key was used up (set to 0) by the form's preview or the control's handler.
-  bool DoKeyDown(TMessage& message);
-  bool DoKeyUp(TMessage& message);
-  bool DoKeyPress(TMessage& message);
+  bool DoKeyDown(TMessage& message) { return DoKey(message, 0); }
+  bool DoKeyUp(TMessage& message) { return DoKey(message, 1); }
+  bool DoKeyPress(TMessage& message) { return DoKey(message, 2); }
+  bool DoKey(TMessage& message, int kind);  // 0 down, 1 up, 2 character
   virtual bool DoMouseWheel(TShiftState shift, int delta, TPoint pos);
   void SetTextInternal(const String& v) override;
   String GetText() const override;

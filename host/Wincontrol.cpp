@@ -873,49 +873,28 @@ void TWinControl::ReflectNotification(TMessage& m) {
   DefaultHandler(m);
 }
 
-bool TWinControl::DoKeyDown(TMessage& m) {
+// The form previews the key first when it asks to; then the control's own handler. True when
+// one of them used the key up (set it to 0) or freed the control.
+bool TWinControl::DoKey(TMessage& m, int kind) {
   TWinControl* form = this;
   while (form->FParent) form = form->FParent;
   std::weak_ptr<int> life = FLife;
-  if (form != this && form->KeyPreview() && form->DoKeyDown(m)) return true;
+  if (form != this && form->KeyPreview() && form->DoKey(m, kind)) return true;
   if (life.expired()) return true;
-  Word key = Word(m.WParam);
-  if (!FControlStyle.Contains(csNoStdEvents)) {
-    KeyDown(key, KeyDataToShiftState(m.LParam));
-    if (life.expired()) return true;
-    m.WParam = key;
-  }
-  return key == 0;
-}
-
-bool TWinControl::DoKeyUp(TMessage& m) {
-  TWinControl* form = this;
-  while (form->FParent) form = form->FParent;
-  std::weak_ptr<int> life = FLife;
-  if (form != this && form->KeyPreview() && form->DoKeyUp(m)) return true;
-  if (life.expired()) return true;
-  Word key = Word(m.WParam);
-  if (!FControlStyle.Contains(csNoStdEvents)) {
-    KeyUp(key, KeyDataToShiftState(m.LParam));
-    if (life.expired()) return true;
-    m.WParam = key;
-  }
-  return key == 0;
-}
-
-bool TWinControl::DoKeyPress(TMessage& m) {
-  TWinControl* form = this;
-  while (form->FParent) form = form->FParent;
-  std::weak_ptr<int> life = FLife;
-  if (form != this && form->KeyPreview() && form->DoKeyPress(m)) return true;
-  if (life.expired()) return true;
-  wchar_t ch = wchar_t(m.WParam);
-  if (!FControlStyle.Contains(csNoStdEvents)) {
+  if (FControlStyle.Contains(csNoStdEvents)) return m.WParam == 0;
+  if (kind == 2) {
+    wchar_t ch = wchar_t(m.WParam);
     KeyPress(ch);
     if (life.expired()) return true;
     m.WParam = ch;
+    return ch == 0;
   }
-  return ch == 0;
+  Word key = Word(m.WParam);
+  if (kind == 0) KeyDown(key, KeyDataToShiftState(m.LParam));
+  else KeyUp(key, KeyDataToShiftState(m.LParam));
+  if (life.expired()) return true;
+  m.WParam = key;
+  return key == 0;
 }
 
 bool TWinControl::DoMouseWheel(TShiftState shift, int delta, TPoint pos) {
