@@ -257,6 +257,20 @@ void TButtonControl::CreateParams(TCreateParams& p) {
   if (FWordWrap) p.Style |= BS_MULTILINE;
 }
 
+void TButtonControl::WndProc(TMessage& m) {
+  // The caption's accelerator focuses the button and then does what a click on it does.
+  if (m.Msg == CM_DIALOGCHAR) {
+    if (IsAccel(Word(m.WParam), Caption()) && CanFocus()) {
+      m.Result = 1;
+      std::weak_ptr<int> life = FLife;
+      SetFocus();
+      if (!life.expired()) AccelPressed();
+    }
+    return;
+  }
+  TWinControl::WndProc(m);
+}
+
 // --- TButton --------------------------------------------------------------------------------
 
 KW_BEGIN_CLASS(TButton, TButtonControl) {
@@ -317,14 +331,6 @@ void TButton::WndProc(TMessage& m) {
           CanFocus()) {
         m.Result = 1;
         Click();
-      }
-      return;
-    case CM_DIALOGCHAR:
-      if (IsAccel(Word(m.WParam), Caption()) && CanFocus()) {
-        m.Result = 1;
-        std::weak_ptr<int> life = FLife;
-        SetFocus();
-        if (!life.expired()) Click();
       }
       return;
     case CM_FOCUSCHANGED: {
@@ -392,14 +398,6 @@ void TCustomCheckBox::WndProc(TMessage& m) {
     case CN_COMMAND:
       if (m.WParamHi() == BN_CLICKED) Toggle();
       return;
-    case CM_DIALOGCHAR:
-      if (IsAccel(Word(m.WParam), Caption()) && CanFocus()) {
-        m.Result = 1;
-        std::weak_ptr<int> life = FLife;
-        SetFocus();
-        if (!life.expired()) Toggle();
-      }
-      return;
   }
   TButtonControl::WndProc(m);
 }
@@ -457,14 +455,6 @@ void TRadioButton::WndProc(TMessage& m) {
     case CN_COMMAND:
       // The platform also reports a click when an unchecked radio button gets the focus.
       if (m.WParamHi() == BN_CLICKED) SetChecked(true);
-      return;
-    case CM_DIALOGCHAR:
-      if (IsAccel(Word(m.WParam), Caption()) && CanFocus()) {
-        m.Result = 1;
-        std::weak_ptr<int> life = FLife;
-        SetFocus();
-        if (!life.expired()) SetChecked(true);
-      }
       return;
   }
   TButtonControl::WndProc(m);

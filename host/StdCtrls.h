@@ -112,8 +112,12 @@ class TButtonControl : public TWinControl {
   bool ColorStored() const { return !FParentColor; }
   bool FontStored() const { return !FParentFont; }
 
+  void WndProc(TMessage& message) override;
+
 protected:
   void CreateParams(TCreateParams& params) override;
+  // What the caption's accelerator does once the button has the focus.
+  virtual void AccelPressed() { Click(); }
   // While set, state changes made in code do not fire OnClick.
   bool ClicksDisabled() const { return FClicksDisabled; }
   void SetClicksDisabled(bool v) { FClicksDisabled = v; }
@@ -173,6 +177,7 @@ class TCustomCheckBox : public TButtonControl {
 
 protected:
   virtual void Toggle();
+  void AccelPressed() override { Toggle(); }
   void CreateParams(TCreateParams& params) override;
   void InitializeWnd() override;
 
@@ -200,6 +205,7 @@ class TRadioButton : public TButtonControl {
   void WndProc(TMessage& message) override;
 
 protected:
+  void AccelPressed() override { SetChecked(true); }
   void CreateParams(TCreateParams& params) override;
   void InitializeWnd() override;
 
