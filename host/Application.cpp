@@ -494,8 +494,7 @@ DWORD DefaultFlag(TMonitorDefaultTo def) {
 }
 }  // namespace
 
-TMonitor* TScreen::MonitorFromWindow(HWND__* wnd, TMonitorDefaultTo def) {
-  HMONITOR m = ::MonitorFromWindow(wnd, DefaultFlag(def));
+TMonitor* TScreen::FindMonitor(HMONITOR__* m) {
   for (int pass = 0; pass < 2 && m; ++pass) {
     for (int i = 0; i < MonitorCount(); ++i) {
       if (Monitors(i)->Handle() == m) return Monitors(i);
@@ -505,27 +504,20 @@ TMonitor* TScreen::MonitorFromWindow(HWND__* wnd, TMonitorDefaultTo def) {
   return nullptr;
 }
 
+TMonitor* TScreen::MonitorFromWindow(HWND__* wnd, TMonitorDefaultTo def) {
+  HMONITOR m = ::MonitorFromWindow(wnd, DefaultFlag(def));
+  return FindMonitor(m);
+}
+
 TMonitor* TScreen::MonitorFromPoint(const TPoint& p, TMonitorDefaultTo def) {
   HMONITOR m = ::MonitorFromPoint(POINT{p.X, p.Y}, DefaultFlag(def));
-  for (int pass = 0; pass < 2 && m; ++pass) {
-    for (int i = 0; i < MonitorCount(); ++i) {
-      if (Monitors(i)->Handle() == m) return Monitors(i);
-    }
-    GetMonitors();
-  }
-  return nullptr;
+  return FindMonitor(m);
 }
 
 TMonitor* TScreen::MonitorFromRect(const TRect& r, TMonitorDefaultTo def) {
   RECT rc{r.Left, r.Top, r.Right, r.Bottom};
   HMONITOR m = ::MonitorFromRect(&rc, DefaultFlag(def));
-  for (int pass = 0; pass < 2 && m; ++pass) {
-    for (int i = 0; i < MonitorCount(); ++i) {
-      if (Monitors(i)->Handle() == m) return Monitors(i);
-    }
-    GetMonitors();
-  }
-  return nullptr;
+  return FindMonitor(m);
 }
 
 int TScreen::Width() const { return GetSystemMetrics(SM_CXSCREEN); }

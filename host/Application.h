@@ -228,6 +228,8 @@ class TScreen : public TComponent {
 
 private:
   void GetMonitors();
+  // The monitor object of a platform monitor handle, the list read again once when missing.
+  TMonitor* FindMonitor(HMONITOR__* handle);
   std::vector<TCustomForm*> FForms;
   std::vector<TDataModule*> FDataModules;
   std::vector<std::unique_ptr<TMonitor>> FMonitors;

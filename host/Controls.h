@@ -367,6 +367,8 @@ class TWinControl : public TControl {
   void SetParentWindow(HWND__* wnd);
   // The control of a window made by this host, or null.
   static TWinControl* FindControl(HWND__* wnd);
+  // The outermost container above this one (itself when it has no parent): the form, mostly.
+  TWinControl* TopParent();
 
   int ControlCount() const { return int(FControls.size() + FWinControls.size()); }
   TControl* Controls(int index) const;
@@ -481,6 +483,7 @@ protected:
   void TrackMouse(TControl* target);
   void FocusMessage(TMessage& message);
   void SizeMessage(TMessage& message);
+  void RealignIfClientResized(const TSize& client);
   // The platform's own procedure behind a subclassed native control, else DefWindowProcW.
   void* FDefWndProc = nullptr;
   HWND__* FHandle = nullptr;

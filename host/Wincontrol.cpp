@@ -113,6 +113,12 @@ TWinControl::~TWinControl() {
   if (FParent) FParent->RemoveControl(this);
 }
 
+TWinControl* TWinControl::TopParent() {
+  TWinControl* top = this;
+  while (top->FParent) top = top->FParent;
+  return top;
+}
+
 TWinControl* TWinControl::FindControl(HWND__* wnd) {
   if (!wnd) return nullptr;
   return static_cast<TWinControl*>(GetPropW(wnd, MAKEINTATOM(ControlAtom())));
@@ -356,8 +362,7 @@ void TWinControl::InsertControl(TControl* control) {
 void TWinControl::RemoveControl(TControl* control) {
   if (control->FParent != this) return;
   Perform(CM_CONTROLLISTCHANGE, reinterpret_cast<std::uintptr_t>(control), 0);
-  TWinControl* top = this;
-  while (top->FParent) top = top->FParent;
+  TWinControl* top = TopParent();
   if (auto* w = dynamic_cast<TWinControl*>(control)) {
     top->DefocusControl(w, true);
     if (w->FHandle) w->DestroyHandle();
@@ -547,8 +552,7 @@ bool TWinControl::CanFocus() const {
 bool TWinControl::Focused() const { return FHandle && GetFocus() == FHandle; }
 
 void TWinControl::SetFocus() {
-  TWinControl* top = this;
-  while (top->FParent) top = top->FParent;
+  TWinControl* top = TopParent();
   if (top != this && top->FocusControl(this)) return;
   if (!CanFocus()) throw EInvalidOperation(L"Cannot focus a disabled or invisible window");
   ::SetFocus(Handle());
@@ -876,8 +880,7 @@ void TWinControl::ReflectNotification(TMessage& m) {
 // The form previews the key first when it asks to; then the control's own handler. True when
 // one of them used the key up (set it to 0) or freed the control.
 bool TWinControl::DoKey(TMessage& m, int kind) {
-  TWinControl* form = this;
-  while (form->FParent) form = form->FParent;
+  TWinControl* form = TopParent();
   std::weak_ptr<int> life = FLife;
   if (form != this && form->KeyPreview() && form->DoKey(m, kind)) return true;
   if (life.expired()) return true;
@@ -918,8 +921,7 @@ void TWinControl::KeyMessage(TMessage& m) {
         }
         if (mask != 0 && Perform(CM_WANTSPECIALKEY, m.WParam, 0) == 0 &&
             (Perform(WM_GETDLGCODE, 0, 0) & mask) == 0) {
-          TWinControl* form = this;
-          while (form->FParent) form = form->FParent;
+          TWinControl* form = TopParent();
           if (form->Perform(CM_DIALOGKEY, m.WParam, m.LParam) != 0) return;
         }
       }
@@ -929,16 +931,14 @@ void TWinControl::KeyMessage(TMessage& m) {
     case CN_CHAR: {
       m.Result = 1;
       if (!FComponentState.Contains(csDesigning) && (Perform(WM_GETDLGCODE, 0, 0) & DLGC_WANTCHARS) == 0) {
-        TWinControl* form = this;
-        while (form->FParent) form = form->FParent;
+        TWinControl* form = TopParent();
         if (form->Perform(CM_DIALOGCHAR, m.WParam, m.LParam) != 0) return;
       }
       m.Result = 0;
       return;
     }
     case CN_SYSCHAR: {
-      TWinControl* form = this;
-      while (form->FParent) form = form->FParent;
+      TWinControl* form = TopParent();
       m.Result = form->Perform(CM_DIALOGCHAR, m.WParam, m.LParam) != 0 ? 1 : 0;
       return;
     }
@@ -960,8 +960,7 @@ void TWinControl::FocusMessage(TMessage& m) {
   std::weak_ptr<int> life = FLife;
   DefaultHandler(m);
   if (life.expired()) return;
-  TWinControl* top = this;
-  while (top->FParent) top = top->FParent;
+  TWinControl* top = TopParent();
   if (m.Msg == WM_SETFOCUS) {
     if (!top->SetFocusedControl(this) && top == this) Perform(CM_ENTER, 0, 0);
   } else if (top == this && !top->SetFocusedControl(nullptr)) {
@@ -1081,11 +1080,7 @@ void TWinControl::WndProc(TMessage& m) {
       std::weak_ptr<int> life = FLife;
       DefaultHandler(m);
       if (life.expired()) return;
-      TSize client(short(LOWORD(m.LParam)), short(HIWORD(m.LParam)));
-      if (!(client == FLastClientSize)) {
-        FLastClientSize = client;
-        Realign();
-      }
+      RealignIfClientResized(TSize(short(LOWORD(m.LParam)), short(HIWORD(m.LParam))));
       return;
     }
     case WM_COMMAND:
@@ -1197,6 +1192,13 @@ void TWinControl::DefaultHandler(TMessage& m) {
   m.Result = CallWindowProcW(proc, FHandle, m.Msg, m.WParam, m.LParam);
 }
 
+// WM_SIZE and a moved or resized window both report the client size: realign once per size.
+void TWinControl::RealignIfClientResized(const TSize& client) {
+  if (client == FLastClientSize) return;
+  FLastClientSize = client;
+  Realign();
+}
+
 void TWinControl::SizeMessage(TMessage& m) {
   auto* pos = reinterpret_cast<WINDOWPOS*>(m.LParam);
   if (!pos || !FHandle) return;
@@ -1220,11 +1222,7 @@ void TWinControl::SizeMessage(TMessage& m) {
   }
   if (resized) {
     TRect cr = ClientRect();
-    TSize client(cr.Width(), cr.Height());
-    if (!(client == FLastClientSize)) {
-      FLastClientSize = client;
-      Realign();
-    }
+    RealignIfClientResized(TSize(cr.Width(), cr.Height()));
     Resize();
   }
 }
