@@ -41,6 +41,28 @@ void MoveWindowOrg(HDC dc, int dx, int dy) {
   SetWindowOrgEx(dc, org.x - dx, org.y - dy, nullptr);
 }
 
+// A memory DC with a bitmap like dc's selected into it, both given back when it goes.
+class TScratchDC {
+public:
+  TScratchDC(HDC like, int width, int height)
+      : FDC(KwCreateCompatibleDC(like)),
+        FBitmap(KwCreateCompatibleBitmap(like, std::max(width, 1), std::max(height, 1))),
+        FOld(SelectObject(FDC, FBitmap)) {}
+  ~TScratchDC() {
+    SelectObject(FDC, FOld);
+    KwDeleteObject(gkBitmap, FBitmap);
+    KwDeleteDC(FDC);
+  }
+  TScratchDC(const TScratchDC&) = delete;
+  TScratchDC& operator=(const TScratchDC&) = delete;
+  HDC DC() const { return FDC; }
+
+private:
+  HDC FDC;
+  HBITMAP FBitmap;
+  HGDIOBJ FOld;
+};
+
 bool IsDescendant(const TControl* c, const TControl* ancestor) {
   for (const TControl* p = c; p; p = p->Parent()) {
     if (p == ancestor) return true;
@@ -655,9 +677,11 @@ void TWinControl::PaintHandler(TMessage& m) {
   PaintControls(dc, nullptr);
 }
 
+namespace {
+
 // Prints the platform's own child windows of wnd (a combo box's edit) that no control of ours
 // stands for, each through a bitmap of its own, at their places in dc (wnd's client origin).
-void KwPrintForeignChildren(HWND__* wnd, HDC__* dc) {
+void PrintForeignChildren(HWND wnd, HDC dc) {
   for (HWND child = GetWindow(wnd, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
     if (TWinControl::FindControl(child) || !IsWindowVisible(child)) continue;
     RECT wr;
@@ -665,16 +689,13 @@ void KwPrintForeignChildren(HWND__* wnd, HDC__* dc) {
     MapWindowPoints(nullptr, wnd, reinterpret_cast<POINT*>(&wr), 2);
     int w = wr.right - wr.left, h = wr.bottom - wr.top;
     if (w <= 0 || h <= 0) continue;
-    HDC mem = KwCreateCompatibleDC(dc);
-    HBITMAP bmp = KwCreateCompatibleBitmap(dc, w, h);
-    HGDIOBJ old = SelectObject(mem, bmp);
-    SendMessageW(child, WM_PRINT, reinterpret_cast<WPARAM>(mem), PRF_NONCLIENT | PRF_CLIENT | PRF_ERASEBKGND);
-    BitBlt(dc, wr.left, wr.top, w, h, mem, 0, 0, SRCCOPY);
-    SelectObject(mem, old);
-    KwDeleteObject(gkBitmap, bmp);
-    KwDeleteDC(mem);
+    TScratchDC mem(dc, w, h);
+    SendMessageW(child, WM_PRINT, reinterpret_cast<WPARAM>(mem.DC()), PRF_NONCLIENT | PRF_CLIENT | PRF_ERASEBKGND);
+    BitBlt(dc, wr.left, wr.top, w, h, mem.DC(), 0, 0, SRCCOPY);
   }
 }
+
+}  // namespace
 
 void TWinControl::PaintTo(HDC__* dc, int x, int y) {
   bool native = FDefWndProc && FDefWndProc != reinterpret_cast<void*>(&DefWindowProcW);
@@ -722,25 +743,13 @@ void TWinControl::PaintTo(HDC__* dc, int x, int y) {
     RECT cr;
     GetClientRect(FHandle, &cr);
     int w = std::max<int>(cr.right, 1), h = std::max<int>(cr.bottom, 1);
-    HDC mem = KwCreateCompatibleDC(dc);
-    HBITMAP bmp = KwCreateCompatibleBitmap(dc, w, h);
-    HGDIOBJ old = SelectObject(mem, bmp);
-    struct Release {
-      HDC mem;
-      HBITMAP bmp;
-      HGDIOBJ old;
-      ~Release() {
-        SelectObject(mem, old);
-        KwDeleteObject(gkBitmap, bmp);
-        KwDeleteDC(mem);
-      }
-    } release{mem, bmp, old};
+    TScratchDC mem(dc, w, h);
     // What the control leaves unpainted (a list's room below its items) shows its colour.
     RECT all{0, 0, w, h};
-    FillRect(mem, &all, FBrush->Handle());
-    Perform(WM_PRINTCLIENT, reinterpret_cast<std::uintptr_t>(mem), PRF_CLIENT | PRF_ERASEBKGND);
-    KwPrintForeignChildren(FHandle, mem);
-    BitBlt(dc, 0, 0, w, h, mem, 0, 0, SRCCOPY);
+    FillRect(mem.DC(), &all, FBrush->Handle());
+    Perform(WM_PRINTCLIENT, reinterpret_cast<std::uintptr_t>(mem.DC()), PRF_CLIENT | PRF_ERASEBKGND);
+    PrintForeignChildren(FHandle, mem.DC());
+    BitBlt(dc, 0, 0, w, h, mem.DC(), 0, 0, SRCCOPY);
   } else {
     Perform(WM_ERASEBKGND, reinterpret_cast<std::uintptr_t>(dc), 0);
     Perform(WM_PAINT, reinterpret_cast<std::uintptr_t>(dc), 0);
@@ -1035,25 +1044,16 @@ void TWinControl::WndProc(TMessage& m) {
         HDC dc = BeginPaint(FHandle, &ps);
         RECT cr;
         GetClientRect(FHandle, &cr);
-        HDC mem = KwCreateCompatibleDC(dc);
-        HBITMAP bmp = KwCreateCompatibleBitmap(dc, std::max<LONG>(cr.right, 1), std::max<LONG>(cr.bottom, 1));
-        HGDIOBJ old = SelectObject(mem, bmp);
-        struct Release {
+        struct End {
           HWND wnd;
           PAINTSTRUCT* ps;
-          HDC mem;
-          HBITMAP bmp;
-          HGDIOBJ old;
-          ~Release() {
-            SelectObject(mem, old);
-            KwDeleteObject(gkBitmap, bmp);
-            KwDeleteDC(mem);
-            EndPaint(wnd, ps);
-          }
-        } release{FHandle, &ps, mem, bmp, old};
-        Perform(WM_ERASEBKGND, reinterpret_cast<std::uintptr_t>(mem), reinterpret_cast<std::intptr_t>(mem));
-        Perform(WM_PAINT, reinterpret_cast<std::uintptr_t>(mem), 0);
-        BitBlt(dc, 0, 0, cr.right, cr.bottom, mem, 0, 0, SRCCOPY);
+          ~End() { EndPaint(wnd, ps); }
+        } end{FHandle, &ps};
+        TScratchDC mem(dc, cr.right, cr.bottom);
+        HDC buffer = mem.DC();
+        Perform(WM_ERASEBKGND, reinterpret_cast<std::uintptr_t>(buffer), reinterpret_cast<std::intptr_t>(buffer));
+        Perform(WM_PAINT, reinterpret_cast<std::uintptr_t>(buffer), 0);
+        BitBlt(dc, 0, 0, cr.right, cr.bottom, buffer, 0, 0, SRCCOPY);
         return;
       }
       PaintHandler(m);
