@@ -33,4 +33,23 @@ void TControlCanvas::FreeHandle() {
   FWindowDC = nullptr;
 }
 
+void TControlCanvas::PaintOn(HDC__* dc, const TFont* font, TColor color, const std::function<void()>& paint) {
+  Lock();
+  HWND__* wnd = FWindow;
+  SetWindowHandle(nullptr);
+  SetHandle(dc);
+  struct Restore {
+    TControlCanvas* c;
+    HWND__* wnd;
+    ~Restore() {
+      c->SetHandle(nullptr);
+      c->SetWindowHandle(wnd);
+      c->Unlock();
+    }
+  } restore{this, wnd};
+  Font()->Assign(font);
+  Brush()->SetColor(color);
+  paint();
+}
+
 }  // namespace kw

@@ -3,6 +3,8 @@
 // exist it is attached to a window handle directly.
 #pragma once
 
+#include <functional>
+
 #include "host/Graphics.h"
 
 namespace kw {
@@ -16,6 +18,9 @@ class TControlCanvas : public TCanvas {
   void SetWindowHandle(HWND__* wnd);
   // Gives the DC back now (after painting, before the window goes).
   void FreeHandle() override;
+  // Runs paint with the canvas, locked, on dc (a paint message's) in the given font and brush
+  // colour, then puts the canvas back on its window.
+  void PaintOn(HDC__* dc, const TFont* font, TColor color, const std::function<void()>& paint);
 
 protected:
   void CreateHandle() override;

@@ -434,22 +434,7 @@ void TCustomForm::DialogKey(TMessage& m) {
 }
 
 void TCustomForm::PaintWindow(HDC__* dc) {
-  FCanvas->Lock();
-  HWND__* wnd = FCanvas->WindowHandle();
-  FCanvas->SetWindowHandle(nullptr);
-  FCanvas->SetHandle(dc);
-  struct Restore {
-    TCustomForm* f;
-    HWND__* wnd;
-    ~Restore() {
-      f->FCanvas->SetHandle(nullptr);
-      f->FCanvas->SetWindowHandle(wnd);
-      f->FCanvas->Unlock();
-    }
-  } restore{this, wnd};
-  FCanvas->Font()->Assign(FFont.get());
-  FCanvas->Brush()->SetColor(FColor);
-  Paint();
+  FCanvas->PaintOn(dc, FFont.get(), FColor, [this] { Paint(); });
 }
 
 // --- activation and focus ---------------------------------------------------------------

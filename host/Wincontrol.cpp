@@ -1303,24 +1303,14 @@ void TCustomControl::DestroyWnd() {
 }
 
 void TCustomControl::PaintWindow(HDC__* dc) {
-  FCanvas->Lock();
-  HWND__* wnd = FCanvas->WindowHandle();
-  FCanvas->SetWindowHandle(nullptr);
-  FCanvas->SetHandle(dc);
-  struct Restore {
-    TCustomControl* c;
-    HWND__* wnd;
-    ~Restore() {
-      c->FControlState.Exclude(csCustomPaint);
-      c->FCanvas->SetHandle(nullptr);
-      c->FCanvas->SetWindowHandle(wnd);
-      c->FCanvas->Unlock();
-    }
-  } restore{this, wnd};
   FControlState.Include(csCustomPaint);
-  FCanvas->Font()->Assign(FFont.get());
-  FCanvas->Brush()->SetColor(FColor);
-  Paint();
+  try {
+    FCanvas->PaintOn(dc, FFont.get(), FColor, [this] { Paint(); });
+  } catch (...) {
+    FControlState.Exclude(csCustomPaint);
+    throw;
+  }
+  FControlState.Exclude(csCustomPaint);
 }
 
 // --- finding controls ---------------------------------------------------------------------
