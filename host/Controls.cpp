@@ -288,14 +288,20 @@ void TControl::Loaded() {
 
 void TControl::ConstrainedResize(int& width, int& height) { FConstraints->Apply(width, height); }
 
-void TControl::SetBounds(int left, int top, int width, int height) {
+bool TControl::BoundsChange(int left, int top, int& width, int& height) {
   if (width < 0) width = 0;
   if (height < 0) height = 0;
   ConstrainedResize(width, height);
   if (left == FLeft && top == FTop && width == FWidth && height == FHeight) {
+    // Set again by the user: the anchors measure from here now.
     if (!FSettingFromParent) UpdateAnchorOrigin();
-    return;
+    return false;
   }
+  return true;
+}
+
+void TControl::SetBounds(int left, int top, int width, int height) {
+  if (!BoundsChange(left, top, width, height)) return;
   InvalidateControl(FVisible, false);
   FLeft = left;
   FTop = top;

@@ -285,6 +285,8 @@ protected:
   virtual bool CanAutoSize(int& width, int& height) { return true; }
   // Called by the parent after it moved the control for alignment or anchors.
   void SetBoundsFromParent(int left, int top, int width, int height);
+  // Clamps and constrains a new size; false when the bounds would not change.
+  bool BoundsChange(int left, int top, int& width, int& height);
   void UpdateAnchorOrigin();
   void RequestAlign();
   void InvalidateControl(bool isVisible, bool isOpaque);

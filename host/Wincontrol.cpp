@@ -1228,13 +1228,7 @@ void TWinControl::SizeMessage(TMessage& m) {
 }
 
 void TWinControl::SetBounds(int left, int top, int width, int height) {
-  if (width < 0) width = 0;
-  if (height < 0) height = 0;
-  ConstrainedResize(width, height);
-  if (left == FLeft && top == FTop && width == FWidth && height == FHeight) {
-    if (!FSettingFromParent) UpdateAnchorOrigin();
-    return;
-  }
+  if (!BoundsChange(left, top, width, height)) return;
   if (FHandle) {
     bool old = FSettingBounds;
     FSettingBounds = true;
