@@ -2,6 +2,8 @@
 // States that need the window (focus, pressed) are set once the form is shown.
 #include "examples/gallery/Gallery.h"
 
+#include <algorithm>
+
 #include "host/Application.h"
 #include "host/ExtCtrls.h"
 #include "host/Listctrls.h"
@@ -14,16 +16,14 @@ namespace kw::gallery {
 
 namespace {
 
-template <class T>
-T* Put(TWinControl* parent, const wchar_t* name, int x, int y, int w, int h) {
-  TComponent* owner = parent;
-  while (owner && !dynamic_cast<TCustomForm*>(owner)) owner = static_cast<TControl*>(owner)->Parent();
-  T* c = new T(owner ? owner : parent);
-  c->SetName(name);
-  c->SetParent(parent);
-  c->SetBounds(x, y, w, h);
-  return c;
+std::vector<std::pair<int, TForm* (*)()>>& Pages() {
+  static std::vector<std::pair<int, TForm* (*)()>> pages;
+  return pages;
 }
+
+}  // namespace
+
+PageRegistration::PageRegistration(int rank, TForm* (*make)()) { Pages().push_back({rank, make}); }
 
 TForm* NewForm(const wchar_t* name, const wchar_t* caption, int width, int height) {
   TForm* f = KwCreate<TForm>(nullptr);
@@ -37,6 +37,8 @@ TForm* NewForm(const wchar_t* name, const wchar_t* caption, int width, int heigh
   f->Font()->SetSize(8);
   return f;
 }
+
+namespace {
 
 TForm* StandardForm() {
   TForm* f = NewForm(L"Standard", L"Standard controls", 420, 300);
@@ -160,9 +162,19 @@ void Settle() {
   for (int i = 0; i < 5; ++i) Application()->ProcessMessages();
 }
 
+PageRegistration standardPage(10, StandardForm);
+PageRegistration listsPage(20, ListsForm);
+PageRegistration containersPage(30, ContainersForm);
+
 }  // namespace
 
-std::vector<TForm*> MakeForms() { return {StandardForm(), ListsForm(), ContainersForm()}; }
+std::vector<TForm*> MakeForms() {
+  auto pages = Pages();
+  std::stable_sort(pages.begin(), pages.end(), [](auto& a, auto& b) { return a.first < b.first; });
+  std::vector<TForm*> forms;
+  for (auto& [rank, make] : pages) forms.push_back(make());
+  return forms;
+}
 
 std::unique_ptr<TBitmap> RenderForm(TForm* form) {
   form->Show();

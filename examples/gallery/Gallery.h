@@ -11,8 +11,28 @@
 
 namespace kw::gallery {
 
-// The gallery's forms, owned by the caller (each is a top-level TForm with a name).
+// The gallery's forms, owned by the caller (each is a top-level TForm with a name), in the
+// order of their pages' ranks.
 std::vector<TForm*> MakeForms();
+
+// A page of the gallery in a source of its own registers its form maker with a rank
+// (a namespace-scope `static PageRegistration page(40, MakeFoo);`); the core pages rank 10-30.
+struct PageRegistration {
+  PageRegistration(int rank, TForm* (*make)());
+};
+
+// Helpers the pages share: a named, captioned top-level form of the given client size at a
+// fixed place, and a named child control put on a parent and owned by its form.
+TForm* NewForm(const wchar_t* name, const wchar_t* caption, int width, int height);
+template <class T>
+T* Put(TWinControl* parent, const wchar_t* name, int x, int y, int w, int h) {
+  TComponent* owner = GetParentForm(parent);
+  T* c = new T(owner ? owner : parent);
+  c->SetName(name);
+  c->SetParent(parent);
+  c->SetBounds(x, y, w, h);
+  return c;
+}
 // Shows the form (so its windows exist), lets it settle and paints it into a bitmap of its
 // client size.
 std::unique_ptr<TBitmap> RenderForm(TForm* form);
