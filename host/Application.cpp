@@ -167,6 +167,7 @@ TApplication::TApplication(TComponent* owner) : TComponent(owner) {
   FHintTimer = std::make_unique<TTimer>(nullptr);
   FHintTimer->SetEnabled(false);
   FHintTimer->SetOnTimer([this](TObject*) { HintTimerExpired(); });
+  Handle();
 }
 
 TApplication::~TApplication() {
@@ -179,6 +180,7 @@ TApplication::~TApplication() {
   DoneReleases();
   // Forms go before the rest so their OnDestroy still finds the application.
   DestroyComponents();
+  DestroyHandle();
   if (ApplicationHandleException == &ReportToApplication) ApplicationHandleException = nullptr;
 }
 
@@ -201,14 +203,6 @@ void TApplication::Run() {
 void TApplication::Terminate() {
   FTerminated = true;
   PostQuitMessage(0);
-}
-
-void TApplication::Minimize() {
-  if (FMainForm) FMainForm->SetWindowState(wsMinimized);
-}
-
-void TApplication::Restore() {
-  if (FMainForm) FMainForm->SetWindowState(wsNormal);
 }
 
 bool TApplication::ProcessMessage(tagMSG& msg) {
@@ -248,8 +242,17 @@ bool TApplication::PreTranslate(tagMSG& msg) {
       CancelHint();
     }
   }
+  if (IsMDIMsg(msg)) return true;
   if (KwIsKeyMsg(&msg)) return true;
   return KwIsDialogMessage(&msg);
+}
+
+bool TApplication::IsMDIMsg(tagMSG& msg) {
+  // Ctrl+F4, Ctrl+F6 and the child's system menu keys, when a child of the frame has them.
+  if (msg.message < WM_KEYFIRST || msg.message > WM_KEYLAST) return false;
+  auto* frame = dynamic_cast<TCustomForm*>(FMainForm);
+  if (!frame || frame->FormStyle() != fsMDIForm || !frame->ClientHandle() || !frame->ActiveMDIChild()) return false;
+  return TranslateMDISysAccel(frame->ClientHandle(), &msg) != FALSE;
 }
 
 void TApplication::ProcessMessages() {
@@ -395,10 +398,19 @@ void TApplication::ActivateHint(const TPoint& cursor) {
   info.HintColor = FHintColor;
   info.HintStr = GetShortHint(control->Hint());
   info.HideTimeout = FHintHidePause;
+  info.HintWindowClass = HintWindowClass;
   bool canShow = control->Perform(CM_HINTSHOW, 0, reinterpret_cast<std::intptr_t>(&info)) == 0;
   if (canShow) OnShowHint(info.HintStr, canShow, info);
   if (!canShow || info.HintStr.empty()) return;
-  if (!FHintWindow) FHintWindow = HintWindowClass(nullptr);
+  THintWindowClass maker = info.HintWindowClass ? info.HintWindowClass : HintWindowClass;
+  if (FHintWindow && FHintWindowMaker != maker) {
+    delete FHintWindow;
+    FHintWindow = nullptr;
+  }
+  if (!FHintWindow) {
+    FHintWindow = maker(nullptr);
+    FHintWindowMaker = maker;
+  }
   FHintWindow->SetColor(info.HintColor);
   TRect r = FHintWindow->CalcHintRect(info.HintMaxWidth, info.HintStr, info.HintData);
   r = TRect(info.HintPos.X, info.HintPos.Y, info.HintPos.X + r.Width(), info.HintPos.Y + r.Height());

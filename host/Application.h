@@ -1,8 +1,9 @@
 // The application object (message loop, idle, exceptions, hints, the main form), the screen
 // (forms, data modules, the active form and control, monitors, cursors) and the hint window.
-// MDI, scaling and the application's own hidden window are left to later work.
+// The application's own window (Appwnd.cpp) and the MDI frame (Mdi.cpp) have sources of their own.
 #pragma once
 
+#include <functional>
 #include <vector>
 
 #include "host/Controls.h"
@@ -22,6 +23,11 @@ using TMessageEvent = TEvent<void(tagMSG& Msg, bool& Handled)>;
 using TIdleEvent = TEvent<void(TObject* Sender, bool& Done)>;
 using TExceptionEvent = TEvent<void(TObject* Sender, const Exception& E)>;
 using THelpEvent = TEvent<bool(Word Command, NativeInt Data, bool& CallHelp)>;
+// A hook on the application window's procedure: true when it handled the message.
+using TWindowHook = std::function<bool(TMessage& Message)>;
+
+// Makes the hint window; which maker made the current window decides whether it is reused.
+using THintWindowClass = THintWindow* (*)(TComponent* owner);
 
 // What a control is told before its hint shows (CM_HINTSHOW carries a pointer to it).
 struct THintInfo {
@@ -34,6 +40,8 @@ struct THintInfo {
   String HintStr;
   int HideTimeout = 0;
   int ReshowTimeout = 0;
+  // The application's class unless a control or OnShowHint asks for another.
+  THintWindowClass HintWindowClass = nullptr;
   void* HintData = nullptr;
 };
 using TShowHintEvent = TEvent<void(String& HintStr, bool& CanShow, THintInfo& HintInfo)>;
@@ -54,8 +62,6 @@ protected:
   void WndProc(TMessage& message) override;
   bool FActive = false;
 };
-
-using THintWindowClass = THintWindow* (*)(TComponent* owner);
 
 class TApplication : public TComponent {
   KW_CLASS(TApplication, TComponent)
@@ -95,8 +101,25 @@ class TApplication : public TComponent {
   bool ShowMainForm() const { return FShowMainForm; }
   void SetShowMainForm(bool v) { FShowMainForm = v; }
   const String& Title() const { return FTitle; }
-  void SetTitle(const String& v) { FTitle = v; }
+  void SetTitle(const String& v);
   const String& ExeName() const { return FExeName; }
+
+  // The application's hidden window, made on first use: it owns the forms when the main form
+  // is not on the taskbar (then it is the taskbar button, with the system menu), and receives
+  // the application-wide messages (activation, end of session, system commands).
+  HWND__* Handle();
+  bool HandleAllocated() const { return FHandle != nullptr; }
+  // True (the default): the main form has the taskbar button and the application window stays
+  // hidden. False: the application window is the button and owns every form, so minimising it
+  // hides them all. A change recreates the main form's window.
+  bool ShowMainFormOnTaskBar() const { return FShowMainFormOnTaskBar; }
+  void SetShowMainFormOnTaskBar(bool v);
+  // Hooks see every message of the application window before it does, the last added first;
+  // the cookie unhooks. Unhooking from inside a hook is safe.
+  int HookMainWindow(TWindowHook hook);
+  void UnhookMainWindow(int cookie);
+  // Whether one of the application's windows is the active one.
+  bool Active() const { return FActive; }
 
   // Reports the exception being handled (inside a catch): OnException, else a message box.
   void HandleException(TObject* sender);
@@ -136,7 +159,14 @@ class TApplication : public TComponent {
   THelpEvent OnHelp;
 
 protected:
+  friend class TCustomForm;
   void Idle(const tagMSG& msg);
+  void AppWndProc(TMessage& message);
+  bool IsMDIMsg(tagMSG& msg);
+  void DestroyHandle();
+  // Shows the application window's taskbar button while the main form shows, in the mode
+  // where the application window is the button.
+  void UpdateTaskButton(bool mainFormShowing);
   void DoneReleases();
   void ActivateHint(const TPoint& screenPos);
   void HintTimerExpired();
@@ -156,9 +186,15 @@ protected:
   bool FHintActive = false;
   TControl* FHintControl = nullptr;
   THintWindow* FHintWindow = nullptr;
+  THintWindowClass FHintWindowMaker = nullptr;
   std::unique_ptr<TTimer> FHintTimer;
   bool FHintHiding = false;
   std::vector<TComponent*> FReleases;
+  HWND__* FHandle = nullptr;
+  bool FShowMainFormOnTaskBar = true;
+  bool FActive = false;
+  std::vector<std::pair<int, std::shared_ptr<TWindowHook>>> FHooks;
+  int FNextHook = 0;
 };
 
 class TMonitor : public TObject {

@@ -18,6 +18,7 @@ KW_DEFINE_ENUM(TFormStyle, L"fsNormal", L"fsMDIChild", L"fsMDIForm", L"fsStayOnT
 KW_DEFINE_ENUM(TPosition, L"poDesigned", L"poDefault", L"poDefaultPosOnly", L"poDefaultSizeOnly",
                L"poScreenCenter", L"poDesktopCenter", L"poMainFormCenter", L"poOwnerFormCenter")
 KW_DEFINE_ENUM(TWindowState, L"wsNormal", L"wsMinimized", L"wsMaximized")
+KW_DEFINE_ENUM(TTileMode, L"tbHorizontal", L"tbVertical")
 KW_DEFINE_ENUM(TCloseAction, L"caNone", L"caHide", L"caFree", L"caMinimize")
 
 namespace {
@@ -68,6 +69,8 @@ KW_BEGIN_CLASS(TCustomForm, TScrollingWinControl) {
   b.Prop(L"KeyPreview", &TCustomForm::KeyPreview, &TCustomForm::SetKeyPreview).Default(false);
   b.Prop(L"Position", &TCustomForm::Position, &TCustomForm::SetPosition).Default(poDesigned);
   b.Prop(L"PixelsPerInch", &TCustomForm::PixelsPerInch, &TCustomForm::SetPixelsPerInch);
+  b.Prop(L"ShowInTaskBar", &TCustomForm::ShowInTaskBar, &TCustomForm::SetShowInTaskBar).Default(false);
+  b.Prop(L"TileMode", &TCustomForm::TileMode, &TCustomForm::SetTileMode).Default(tbHorizontal);
   b.Prop(L"Visible", &TCustomForm::Visible, &TCustomForm::SetVisible).Default(false);
   b.Prop(L"WindowState", &TCustomForm::WindowState, &TCustomForm::SetWindowState).Default(wsNormal);
   b.Event(L"OnActivate", &TCustomForm::OnActivate);
@@ -212,24 +215,63 @@ void TCustomForm::CreateParams(TCreateParams& p) {
   p.Style = style | (p.Style & (WS_HSCROLL | WS_VSCROLL));
   if (!FEnabled) p.Style |= WS_DISABLED;
   p.ExStyle = ex;
-  p.WndParent = FParentWindow;
-  if (!p.WndParent && Application()->MainForm() && Application()->MainForm() != this &&
-      Application()->MainForm()->HandleAllocated())
-    p.WndParent = Application()->MainForm()->Handle();
   p.ClassStyle = CS_DBLCLKS;
+  TApplication* app = Application();
+  if (FFormStyle == fsMDIChild && !FParentWindow) {
+    // Made inside the frame's client window, which numbers it for the window menu.
+    p.Style = (p.Style & ~WS_POPUP) | WS_CHILD | WS_CLIPSIBLINGS | WS_CLIPCHILDREN;
+    if (FWindowState == wsMaximized) p.Style |= WS_MAXIMIZE;
+    p.ExStyle |= WS_EX_MDICHILD;
+    p.WndParent = MDIFrame()->ClientHandle();
+    if (FPosition == poDefault || FPosition == poDefaultPosOnly) p.X = p.Y = CW_USEDEFAULT;
+    if (FPosition == poDefault || FPosition == poDefaultSizeOnly) p.Width = p.Height = CW_USEDEFAULT;
+    return;
+  }
+  p.WndParent = FParentWindow;
+  bool isMain = app->MainForm() == this;
+  if (!p.WndParent) {
+    if (!app->ShowMainFormOnTaskBar()) {
+      // The application window is the taskbar button and owns every form.
+      p.WndParent = app->Handle();
+    } else if (!isMain && app->MainForm() && app->MainForm()->HandleAllocated()) {
+      p.WndParent = app->MainForm()->Handle();
+    }
+  }
+  if (FShowInTaskBar || (isMain && app->ShowMainFormOnTaskBar())) p.ExStyle |= WS_EX_APPWINDOW;
 }
 
 void TCustomForm::CreateWnd() {
   TScrollingWinControl::CreateWnd();
   FCanvas->SetWindowHandle(FHandle);
+  if (FFormStyle == fsMDIForm && !FParent) CreateClientWindow();
 }
 
 void TCustomForm::InitializeWnd() {
   TScrollingWinControl::InitializeWnd();
   if (!FIcon->Empty()) SendMessageW(FHandle, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(FIcon->Handle()));
+  // A new window for a form that shows (a changed border, MDI kind or taskbar mode) shows too.
+  if (FVisible && !FParent && FControlState.Contains(csRecreating)) ShowAgain();
+  auto children = std::move(FRecreatedChildren);
+  FRecreatedChildren.clear();
+  for (TCustomForm* child : children) {
+    bool alive = false;
+    for (int i = 0; i < Screen()->FormCount() && !alive; ++i) alive = Screen()->Forms(i) == child;
+    if (!alive || child->FFormStyle != fsMDIChild) continue;
+    child->HandleNeeded();
+    child->ShowAgain();
+  }
+}
+
+void TCustomForm::ShowAgain() {
+  static const int show[] = {SW_SHOWNA, SW_SHOWMINNOACTIVE, SW_SHOWMAXIMIZED};
+  ShowWindow(FHandle, show[FWindowState]);
 }
 
 void TCustomForm::DestroyWnd() {
+  if (FClientHandle) {
+    DestroyMDIChildWindows();
+    FClientHandle = nullptr;
+  }
   FCanvas->SetWindowHandle(nullptr);
   TScrollingWinControl::DestroyWnd();
 }
@@ -261,7 +303,13 @@ void TCustomForm::SetBorderIcons(TBorderIcons v) {
 
 void TCustomForm::SetFormStyle(TFormStyle v) {
   if (v == FFormStyle) return;
+  TFormStyle old = FFormStyle;
   FFormStyle = v;
+  // Into or out of MDI the window changes kind: a new one is made.
+  if (old == fsMDIChild || old == fsMDIForm || v == fsMDIChild || v == fsMDIForm) {
+    if (FHandle) RecreateWnd();
+    return;
+  }
   if (FHandle) {
     SetWindowPos(FHandle, v == fsStayOnTop ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
                  SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
@@ -288,7 +336,7 @@ void TCustomForm::SetWindowState(TWindowState v) {
 }
 
 void TCustomForm::PlaceWindow() {
-  if (FParent) return;
+  if (FParent || FFormStyle == fsMDIChild) return;
   int w = FWidth, h = FHeight;
   int x = FLeft, y = FTop;
   RECT area;
@@ -342,7 +390,11 @@ void TCustomForm::WndProc(TMessage& m) {
         PlaceWindow();
         static const int show[] = {SW_SHOWNORMAL, SW_SHOWMINIMIZED, SW_SHOWMAXIMIZED};
         ShowWindow(FHandle, show[FWindowState]);
-        if (FWindowState != wsMinimized) SetForegroundWindow(FHandle);
+        if (GetWindowLongPtrW(FHandle, GWL_EXSTYLE) & WS_EX_MDICHILD) {
+          SendMessageW(GetParent(FHandle), WM_MDIACTIVATE, reinterpret_cast<WPARAM>(FHandle), 0);
+        } else if (FWindowState != wsMinimized) {
+          SetForegroundWindow(FHandle);
+        }
       } else if (FHandle) {
         bool wasActive = FActive;
         ShowWindow(FHandle, SW_HIDE);
@@ -353,6 +405,7 @@ void TCustomForm::WndProc(TMessage& m) {
       std::weak_ptr<int> life = FLife;
       DefaultHandler(m);
       if (life.expired() || m.LParam != 0) return;  // only show and hide by a call
+      if (Application()->MainForm() == this) Application()->UpdateTaskButton(m.WParam != 0);
       if (m.WParam) {
         FFormState.Include(fsShowing);
         DoShow();
@@ -371,9 +424,17 @@ void TCustomForm::WndProc(TMessage& m) {
       SetActive(active);
       return;
     }
+    case WM_MDIACTIVATE:
+      DefaultHandler(m);
+      MDIActivated(m);
+      return;
     case WM_SETFOCUS:
       // The form itself holds the focus only when none of its controls can; pass it on.
-      TWinControl::DefaultHandler(m);
+      DefaultHandler(m);
+      if (TCustomForm* child = ActiveMDIChild()) {
+        ::SetFocus(child->Handle());
+        return;
+      }
       if (FActiveControl && FActiveControl != this && FActiveControl->HandleAllocated() && FActiveControl->CanFocus()) {
         ::SetFocus(FActiveControl->Handle());
       } else {
@@ -578,7 +639,8 @@ void TCustomForm::Close() {
   }
   std::weak_ptr<int> life = FLife;
   if (!CloseQuery() || life.expired()) return;
-  TCloseAction action = caHide;
+  // An MDI child is minimised by default: its frame keeps it.
+  TCloseAction action = FFormStyle == fsMDIChild ? caMinimize : caHide;
   DoClose(action);
   if (life.expired() || action == caNone) return;
   if (Application()->MainForm() == this) {

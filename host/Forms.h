@@ -23,6 +23,8 @@ enum TWindowState { wsNormal, wsMinimized, wsMaximized };
 KW_DECLARE_ENUM(TWindowState)
 enum TCloseAction { caNone, caHide, caFree, caMinimize };
 KW_DECLARE_ENUM(TCloseAction)
+enum TTileMode { tbHorizontal, tbVertical };
+KW_DECLARE_ENUM(TTileMode)
 enum TFormStateFlag { fsCreating, fsVisible, fsShowing, fsModal, fsCreatedMDIChild, fsActivated };
 using TFormState = TSet<TFormStateFlag>;
 
@@ -86,6 +88,26 @@ class TCustomForm : public TScrollingWinControl {
   bool CanFocus() const override;
   bool Showing() const override;
 
+  // The taskbar button of a form that is not the main form (WS_EX_APPWINDOW).
+  bool ShowInTaskBar() const { return FShowInTaskBar; }
+  void SetShowInTaskBar(bool v);
+  // MDI (Mdi.cpp). An fsMDIForm holds the client window in the client area its aligned
+  // controls leave; fsMDIChild forms are made inside the main form's client window, and a
+  // child turned fsNormal again becomes a top-level form.
+  HWND__* ClientHandle() const { return FClientHandle; }
+  int MDIChildCount() const;
+  // The children in their z-order, the active one first.
+  TCustomForm* MDIChildren(int index) const;
+  TCustomForm* ActiveMDIChild() const;
+  TTileMode TileMode() const { return FTileMode; }
+  void SetTileMode(TTileMode v) { FTileMode = v; }
+  void Cascade();
+  void Tile();
+  void ArrangeIcons();
+  void Next();
+  void Previous();
+  void DefaultHandler(TMessage& message) override;
+
   void SetBounds(int left, int top, int width, int height) override;
   TRect ClientRect() const override;
   void WndProc(TMessage& message) override;
@@ -125,6 +147,20 @@ protected:
   void DialogKey(TMessage& message);
   // Window styles for the current border style, icons and form style.
   void StyleFor(Cardinal& style, Cardinal& exStyle) const;
+  void AlignControls(TControl* control, TRect& rect) override;
+  // The MDI frame's client window, made after the frame's window and placed by alignment.
+  void CreateClientWindow();
+  void DestroyMDIChildWindows();
+  // Shows a new window of a form that was showing, in its window state, without activating.
+  void ShowAgain();
+  // WM_MDIACTIVATE: this child becomes (or stops being) the active form.
+  void MDIActivated(TMessage& message);
+  // The frame the child lives in: the main form when it is an fsMDIForm; raises otherwise.
+  static TCustomForm* MDIFrame();
+  HWND__* FClientHandle = nullptr;
+  TTileMode FTileMode = tbHorizontal;
+  bool FShowInTaskBar = false;
+  std::vector<TCustomForm*> FRecreatedChildren;
 
   TFormBorderStyle FBorderStyle = bsSizeable;
   TBorderIcons FBorderIcons = {biSystemMenu, biMinimize, biMaximize};

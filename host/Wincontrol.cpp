@@ -225,7 +225,8 @@ void TWinControl::CreateWindowHandle(const TCreateParams& p) {
   GMaking = this;
   // Child windows get an identifier of their own: owner-drawn lists name themselves by it.
   HMENU id = nullptr;
-  if (p.Style & WS_CHILD) {
+  // MDI children are numbered by their client window.
+  if ((p.Style & WS_CHILD) && !(p.ExStyle & WS_EX_MDICHILD)) {
     if (++GNextCtlID >= 0xFFFF) GNextCtlID = 100;
     id = reinterpret_cast<HMENU>(std::uintptr_t(GNextCtlID));
   }
