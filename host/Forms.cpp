@@ -318,8 +318,9 @@ void TCustomForm::SetFormStyle(TFormStyle v) {
 
 void TCustomForm::SetPosition(TPosition v) { FPosition = v; }
 
+// The window's own visibility: an MDI child of a frame not yet shown still has its state.
 TWindowState TCustomForm::WindowState() const {
-  if (FHandle && IsWindowVisible(FHandle)) {
+  if (FHandle && (GetWindowLongPtrW(FHandle, GWL_STYLE) & WS_VISIBLE)) {
     if (IsIconic(FHandle)) return wsMinimized;
     if (IsZoomed(FHandle)) return wsMaximized;
     return wsNormal;
@@ -329,7 +330,7 @@ TWindowState TCustomForm::WindowState() const {
 
 void TCustomForm::SetWindowState(TWindowState v) {
   FWindowState = v;
-  if (FHandle && IsWindowVisible(FHandle)) {
+  if (FHandle && (GetWindowLongPtrW(FHandle, GWL_STYLE) & WS_VISIBLE)) {
     static const int show[] = {SW_SHOWNORMAL, SW_SHOWMINIMIZED, SW_SHOWMAXIMIZED};
     ShowWindow(FHandle, show[v]);
   }
@@ -374,6 +375,11 @@ bool TCustomForm::Showing() const { return FHandle && IsWindowVisible(FHandle); 
 
 void TCustomForm::Show() {
   SetVisible(true);
+  // A child of a frame comes to the front by becoming the active child.
+  if (FHandle && (GetWindowLongPtrW(FHandle, GWL_EXSTYLE) & WS_EX_MDICHILD)) {
+    SendMessageW(GetParent(FHandle), WM_MDIACTIVATE, reinterpret_cast<WPARAM>(FHandle), 0);
+    return;
+  }
   BringToFront();
 }
 

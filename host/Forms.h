@@ -107,6 +107,9 @@ class TCustomForm : public TScrollingWinControl {
   void Next();
   void Previous();
   void DefaultHandler(TMessage& message) override;
+  // A frame's copy shows its children in the client window; a child's shows its caption.
+  void PaintTo(HDC__* dc, int x, int y) override;
+  using TScrollingWinControl::PaintTo;
 
   void SetBounds(int left, int top, int width, int height) override;
   TRect ClientRect() const override;
@@ -155,8 +158,11 @@ protected:
   void ShowAgain();
   // WM_MDIACTIVATE: this child becomes (or stops being) the active form.
   void MDIActivated(TMessage& message);
-  // The frame the child lives in: the main form when it is an fsMDIForm; raises otherwise.
-  static TCustomForm* MDIFrame();
+  // The frame the child lives in: its owner when that is an fsMDIForm, else the main form
+  // when that is one; raises otherwise.
+  TCustomForm* MDIFrame() const;
+  void PaintClientWindow(HDC__* dc, int x, int y);
+  void PaintChildFrame(HDC__* dc, int x, int y);
   HWND__* FClientHandle = nullptr;
   TTileMode FTileMode = tbHorizontal;
   bool FShowInTaskBar = false;

@@ -6,6 +6,8 @@
 #include "host/Sysutils.h"
 #include "host/Win.h"
 
+#include <algorithm>
+
 namespace kw {
 
 namespace {
@@ -17,8 +19,10 @@ TCustomForm* FormOf(HWND wnd) { return dynamic_cast<TCustomForm*>(TWinControl::F
 
 }  // namespace
 
-TCustomForm* TCustomForm::MDIFrame() {
-  TCustomForm* frame = Application()->MainForm();
+TCustomForm* TCustomForm::MDIFrame() const {
+  // An owner that is a frame takes its children; otherwise the main form does, if it is one.
+  auto* frame = dynamic_cast<TCustomForm*>(Owner());
+  if (!frame || frame->FormStyle() != fsMDIForm) frame = Application()->MainForm();
   if (!frame || frame->FormStyle() != fsMDIForm) {
     throw EInvalidOperation(L"Cannot create form. No MDI forms are currently active");
   }
@@ -134,6 +138,51 @@ void TCustomForm::MDIActivated(TMessage& m) {
       Screen()->SetActiveForm(Application()->MainForm());
     }
   }
+}
+
+void TCustomForm::PaintTo(HDC__* dc, int x, int y) {
+  TScrollingWinControl::PaintTo(dc, x, y);
+  if (!FHandle) return;
+  if (FClientHandle) PaintClientWindow(dc, x, y);
+  else if (GetWindowLongPtrW(FHandle, GWL_EXSTYLE) & WS_EX_MDICHILD) PaintChildFrame(dc, x, y);
+}
+
+// The client window is the system's: its face and the children in it are drawn here, so that
+// a copy of the frame shows what the screen does.
+void TCustomForm::PaintClientWindow(HDC__* dc, int x, int y) {
+  RECT r;
+  GetWindowRect(FClientHandle, &r);
+  MapWindowPoints(nullptr, FHandle, reinterpret_cast<POINT*>(&r), 2);
+  OffsetRect(&r, x, y);
+  int saved = SaveDC(dc);
+  IntersectClipRect(dc, r.left, r.top, r.right, r.bottom);
+  if (GetWindowLongPtrW(FClientHandle, GWL_EXSTYLE) & WS_EX_CLIENTEDGE) DrawEdge(dc, &r, EDGE_SUNKEN, BF_RECT | BF_ADJUST);
+  FillRect(dc, &r, GetSysColorBrush(COLOR_APPWORKSPACE));
+  IntersectClipRect(dc, r.left, r.top, r.right, r.bottom);
+  // Bottom of the z-order first, so the active child ends on top.
+  for (int i = MDIChildCount() - 1; i >= 0; --i) {
+    TCustomForm* child = MDIChildren(i);
+    if (IsWindowVisible(child->Handle())) child->PaintTo(dc, r.left + child->Left(), r.top + child->Top());
+  }
+  RestoreDC(dc, saved);
+}
+
+void TCustomForm::PaintChildFrame(HDC__* dc, int x, int y) {
+  RECT wr, cr;
+  GetWindowRect(FHandle, &wr);
+  GetClientRect(FHandle, &cr);
+  POINT o{0, 0};
+  ::ClientToScreen(FHandle, &o);
+  int cx = x + (o.x - wr.left), cy = y + (o.y - wr.top);
+  int saved = SaveDC(dc);
+  ExcludeClipRect(dc, cx, cy, cx + cr.right, cy + cr.bottom);
+  RECT frame{x, y, x + (wr.right - wr.left), y + (wr.bottom - wr.top)};
+  FillRect(dc, &frame, GetSysColorBrush(COLOR_BTNFACE));
+  DrawEdge(dc, &frame, EDGE_RAISED, BF_RECT);
+  RECT caption{cx, std::max<int>(frame.top + 2, cy - GetSystemMetrics(SM_CYCAPTION)), cx + cr.right, cy - 1};
+  if (IsIconic(FHandle)) caption = RECT{frame.left + 3, frame.top + 3, frame.right - 3, frame.bottom - 3};
+  if (caption.bottom > caption.top) DrawCaption(FHandle, dc, &caption, DC_TEXT | DC_GRADIENT | (FActive ? DC_ACTIVE : 0));
+  RestoreDC(dc, saved);
 }
 
 void TCustomForm::SetShowInTaskBar(bool v) {
