@@ -532,6 +532,26 @@ TMonitor* TScreen::MonitorFromRect(const TRect& r, TMonitorDefaultTo def) {
   return FindMonitor(m);
 }
 
+TMonitor* TScreen::FormMonitor(const TCustomForm* form) {
+  if (!form) form = Application()->MainForm();
+  if (!form) return PrimaryMonitor();
+  TMonitor* m = nullptr;
+  if (form->HandleAllocated()) {
+    m = MonitorFromWindow(const_cast<TCustomForm*>(form)->Handle(), mdNearest);  // allocated: nothing is made
+  } else {
+    TRect r = form->BoundsRect();
+    // A form inside another control has its bounds in that control's client coordinates.
+    if (form->Parent()) {
+      TPoint origin = form->Parent()->ClientToScreen(TPoint(0, 0));
+      r = TRect(r.Left + origin.X, r.Top + origin.Y, r.Right + origin.X, r.Bottom + origin.Y);
+    }
+    m = MonitorFromRect(r, mdNearest);
+  }
+  return m ? m : PrimaryMonitor();
+}
+
+TMonitor* TCustomForm::Monitor() const { return Screen()->FormMonitor(this); }
+
 int TScreen::Width() const { return GetSystemMetrics(SM_CXSCREEN); }
 int TScreen::Height() const { return GetSystemMetrics(SM_CYSCREEN); }
 

@@ -241,6 +241,9 @@ class TScreen : public TComponent {
   TMonitor* MonitorFromRect(const TRect& r, TMonitorDefaultTo def = mdNearest);
   int Width() const;
   int Height() const;
+  // The monitor showing most of form (by its window, else by its bounds); for no form the
+  // main form's; the primary monitor when there is no main form either.
+  TMonitor* FormMonitor(const TCustomForm* form = nullptr);
   TRect WorkAreaRect() const;
   TRect DesktopRect() const;
   int PixelsPerInch() const;

@@ -31,6 +31,8 @@ using TFormState = TSet<TFormStateFlag>;
 using TCloseEvent = TEvent<void(TObject* Sender, TCloseAction& Action)>;
 using TCloseQueryEvent = TEvent<void(TObject* Sender, bool& CanClose)>;
 
+class TMonitor;
+
 class TCustomForm : public TScrollingWinControl {
   KW_CLASS(TCustomForm, TScrollingWinControl)
   // A form built in code; a form class with a form resource is made with KwCreate<T>(owner)
@@ -118,6 +120,8 @@ class TCustomForm : public TScrollingWinControl {
   void Loaded() override;
   void GetChildren(const TGetChildProc& proc, TComponent* root) override;
   TComponent* GetChildOwner() override { return this; }
+  // The monitor that shows the form (Screen()->FormMonitor).
+  TMonitor* Monitor() const;
 
   TNotifyEvent OnActivate;
   TNotifyEvent OnDeactivate;
