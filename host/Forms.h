@@ -66,6 +66,12 @@ class TCustomForm : public TScrollingWinControl {
   void SetHelpContext(int v) { FHelpContext = v; }
   int PixelsPerInch() const { return FPixelsPerInch; }
   void SetPixelsPerInch(int v) { FPixelsPerInch = v; }
+  // A form read with another PixelsPerInch than the screen's is scaled to the screen once
+  // after loading when Scaled holds; a window moved to a monitor of another DPI rescales too.
+  bool Scaled() const { return FScaled; }
+  void SetScaled(bool v) { FScaled = v; }
+  // The DPI the form's layout is at now.
+  int CurrentPPI() const { return FCurrentPPI; }
 
   void Show();
   void Hide();
@@ -125,6 +131,13 @@ protected:
   void DialogKey(TMessage& message);
   // Window styles for the current border style, icons and form style.
   void StyleFor(Cardinal& style, Cardinal& exStyle) const;
+  void ChangeScale(int m, int d) override;
+  void ScaleBounds(int m, int d, TScalingFlags flags) override;
+  // WM_DPICHANGED: one scale by new/old DPI and one move to the suggested rectangle.
+  void DpiChanged(TMessage& message);
+  bool FScaled = true;
+  bool FDpiChanging = false;
+  int FCurrentPPI = 96;
 
   TFormBorderStyle FBorderStyle = bsSizeable;
   TBorderIcons FBorderIcons = {biSystemMenu, biMinimize, biMaximize};
