@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "host/Application.h"
+#include "host/Exceptions.h"
 #include "host/Forms.h"
 #include "host/Typreg.h"
 #include "host/Win.h"
@@ -21,21 +22,22 @@ namespace {
 
 constexpr int DefaultDragThreshold = 5;
 
-// The windows made for floating controls; each goes when its last client leaves.
-std::vector<TWinControl*>& FloatForms() {
-  static std::vector<TWinControl*> forms;
+// The windows made for floating controls; each goes when its last client leaves. They are
+// known by their life tokens too, so that one freed otherwise is never taken for another.
+std::vector<std::pair<TWinControl*, std::weak_ptr<int>>>& FloatForms() {
+  static std::vector<std::pair<TWinControl*, std::weak_ptr<int>>> forms;
+  std::erase_if(forms, [](auto& f) { return f.second.expired(); });
   return forms;
 }
 
 bool IsFloatForm(const TWinControl* w) {
   auto& f = FloatForms();
-  return w && std::find(f.begin(), f.end(), w) != f.end();
+  return w && std::any_of(f.begin(), f.end(), [w](auto& e) { return e.first == w; });
 }
 
 void ReleaseEmptyFloatForm(TWinControl* w) {
   if (!IsFloatForm(w) || w->ControlCount() > 0) return;
-  auto& f = FloatForms();
-  f.erase(std::remove(f.begin(), f.end(), w), f.end());
+  std::erase_if(FloatForms(), [w](auto& e) { return e.first == w; });
   if (auto* form = dynamic_cast<TCustomForm*>(w)) {
     form->Hide();
     form->Release();
@@ -108,9 +110,17 @@ struct TDragSession {
     return nullptr;
   }
 
+  // The window under the point names the control that takes the drag (CM_DRAG dmFindTarget).
+  TControl* FindTarget(const TPoint& pos) {
+    TWinControl* w = KwFindControlWindow(pos);
+    if (!w) return nullptr;
+    auto* found = reinterpret_cast<TControl*>(Send(w, dmFindTarget, pos));
+    return found ? found : w;
+  }
+
   void MoveTo(const TPoint& pos) {
     std::weak_ptr<int> life = SourceLife;
-    TControl* target = Docking ? FindDockSite(pos) : KwFindDragTarget(pos, false);
+    TControl* target = Docking ? FindDockSite(pos) : FindTarget(pos);
     TControl* old = LiveTarget();
     if (target != old) {
       if (old) Send(old, dmDragLeave, pos);
@@ -347,7 +357,8 @@ bool KwDragMessage(TControl* c, TMessage& m) {
     case WM_CAPTURECHANGED: {
       // Another window took the mouse (a menu, a message box): the drag cannot go on.
       TWinControl* holder = s.Source->WindowOwner();
-      if (c == holder && holder && reinterpret_cast<HWND>(m.LParam) != holder->Handle()) CancelDrag();
+      if (c == holder && holder && holder->HandleAllocated() && reinterpret_cast<HWND>(m.LParam) != holder->Handle())
+        CancelDrag();
       return false;
     }
     case WM_CANCELMODE:
@@ -436,7 +447,7 @@ bool TControl::ManualFloat(const TRect& screenPos) {
   }
   TWinControl* oldParent = FParent;
   auto* host = KwCreate<TForm>(Application());
-  FloatForms().push_back(host);
+  FloatForms().emplace_back(host, host->LifeToken());
   host->SetBorderStyle(bsSizeToolWin);
   host->SetCaption(Caption());
   host->SetDockSite(true);

