@@ -153,20 +153,24 @@ TEST_F(LayoutTest, ADpiChangeRescalesOnceMovesToTheSuggestedRectAndPaintsEachWin
   auto* label = Add<TLabel>(form, L"Label1", 10, 150, 80, 17);
   label->SetAutoSize(false);
   ShowForm();
-  std::map<TControl*, int> paints;
+  std::map<TControl*, int> paints, moves;
   std::vector<std::pair<TControl*, TWndMethod>> saved;
   for (TControl* c : std::initializer_list<TControl*>{form, panel, button}) {
     TWndMethod old = c->WindowProc();
     saved.emplace_back(c, old);
-    c->SetWindowProc([c, old, &paints](TMessage& m) {
+    c->SetWindowProc([c, old, &paints, &moves](TMessage& m) {
       if (m.Msg == WM_PAINT && m.WParam == 0) ++paints[c];
+      if (m.Msg == WM_WINDOWPOSCHANGED) ++moves[c];
       old(m);
     });
   }
   RECT suggested{200, 150, 200 + form->Width() * 3 / 2, 150 + form->Height() * 3 / 2};
   SendMessageW(form->Handle(), WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
-  // Nothing painted while the tree changed.
+  // Nothing painted while the tree changed; every window moved once, the form to the rectangle.
   EXPECT_TRUE(paints.empty());
+  EXPECT_EQ(moves[form], 1);
+  EXPECT_EQ(moves[panel], 1);
+  EXPECT_EQ(moves[button], 1);
   ts::Pump();
   for (auto& [c, old] : saved) c->SetWindowProc(old);
 
