@@ -230,6 +230,17 @@ KW_BEGIN_CLASS(TControl, TComponent) {
   b.Event(L"OnMouseLeave", &TControl::OnMouseLeave);
   b.Event(L"OnResize", &TControl::OnResize);
   b.Event(L"OnContextPopup", &TControl::OnContextPopup);
+  b.Prop(L"BiDiMode", &TControl::BiDiMode, &TControl::SetBiDiMode).Stored(&TControl::BiDiModeStored);
+  b.Prop(L"ParentBiDiMode", &TControl::ParentBiDiMode, &TControl::SetParentBiDiMode).Default(true);
+  b.Prop(L"DragCursor", &TControl::DragCursor, &TControl::SetDragCursor).Default(crDrag);
+  b.Prop(L"DragKind", &TControl::DragKind, &TControl::SetDragKind).Default(dkDrag);
+  b.Prop(L"DragMode", &TControl::DragMode, &TControl::SetDragMode).Default(dmManual);
+  b.Event(L"OnStartDrag", &TControl::OnStartDrag);
+  b.Event(L"OnDragOver", &TControl::OnDragOver);
+  b.Event(L"OnDragDrop", &TControl::OnDragDrop);
+  b.Event(L"OnEndDrag", &TControl::OnEndDrag);
+  b.Event(L"OnStartDock", &TControl::OnStartDock);
+  b.Event(L"OnEndDock", &TControl::OnEndDock);
 }
 
 TControl::TControl(TComponent* owner)
@@ -281,6 +292,7 @@ void TControl::Loaded() {
     if (FParentColor) Perform(CM_PARENTCOLORCHANGED, 0, 0);
     if (FParentFont) Perform(CM_PARENTFONTCHANGED, 0, 0);
     if (FParentShowHint) Perform(CM_PARENTSHOWHINTCHANGED, 0, 0);
+    if (FParentBiDiMode) Perform(CM_PARENTBIDIMODECHANGED, 0, 0);
   }
   UpdateAnchorOrigin();
   RequestAlign();
@@ -413,7 +425,10 @@ void TControl::SetParentColor(bool v) {
 }
 
 void TControl::FontChanged(TObject*) {
-  if (!FUpdatingFont) FParentFont = false;
+  if (!FUpdatingFont) {
+    FParentFont = false;
+    NoteRead(sfFont);
+  }
   Perform(CM_FONTCHANGED, 0, 0);
 }
 
@@ -548,9 +563,15 @@ void TControl::MouseMessage(TMessage& m) {
 }
 
 void TControl::WndProc(TMessage& m) {
+  if (KwDragMessage(this, m)) return;
   switch (m.Msg) {
     case WM_LBUTTONDOWN:
     case WM_LBUTTONDBLCLK:
+      // An automatic drag starts with the button instead of the control's own handling.
+      if (FDragMode == dmAutomatic && !FComponentState.Contains(csDesigning) && !Dragging()) {
+        BeginDrag(true, -1);
+        return;
+      }
       FControlState.Include(csLButtonDown);
       break;
     case WM_LBUTTONUP:
@@ -614,6 +635,13 @@ void TControl::WndProc(TMessage& m) {
       return;
     case CM_HITTEST:
       m.Result = HTCLIENT;
+      return;
+    case CM_BIDIMODECHANGED:
+    case CM_PARENTBIDIMODECHANGED:
+      BiDiMessage(m);
+      return;
+    case CM_DRAG:
+      DragMessage(m);
       return;
     case CM_MOUSEENTER:
       if (m.LParam == 0) OnMouseEnter(this);
@@ -769,13 +797,6 @@ void TControl::Notification(TComponent* component, TOperation operation) {
     FControlStyle.Exclude(csActionClient);
   }
   if (reinterpret_cast<void*>(component) == reinterpret_cast<void*>(FPopupMenu)) FPopupMenu = nullptr;
-}
-
-void TControl::ChangeScale(int m, int d) {
-  if (m == d) return;
-  SetBounds(MulDiv(FLeft, m, d), MulDiv(FTop, m, d), MulDiv(FLeft + FWidth, m, d) - MulDiv(FLeft, m, d),
-            MulDiv(FTop + FHeight, m, d) - MulDiv(FTop, m, d));
-  if (!FParentFont) FFont->SetSize(MulDiv(FFont->Size(), m, d));
 }
 
 // --- TGraphicControl -------------------------------------------------------------------

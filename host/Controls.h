@@ -135,6 +135,104 @@ protected:
   TBasicAction* FAction = nullptr;
 };
 
+// Right-to-left text and layout, input method modes, drag and dock, scaling.
+enum TBiDiMode { bdLeftToRight, bdRightToLeft, bdRightToLeftNoAlign, bdRightToLeftReadingOnly };
+KW_DECLARE_ENUM(TBiDiMode)
+enum TImeMode {
+  imDisable, imClose, imOpen, imDontCare, imSAlpha, imAlpha, imHira, imSKata, imKata, imChinese,
+  imSHanguel, imHanguel
+};
+KW_DECLARE_ENUM(TImeMode)
+using TImeName = String;
+enum TDragMode { dmManual, dmAutomatic };
+KW_DECLARE_ENUM(TDragMode)
+enum TDragKind { dkDrag, dkDock };
+KW_DECLARE_ENUM(TDragKind)
+enum TDragState { dsDragEnter, dsDragLeave, dsDragMove };
+// What a CM_DRAG message asks (its WParam); LParam points to a TDragRec.
+enum TDragMessage { dmDragEnter, dmDragLeave, dmDragMove, dmDragDrop, dmDragCancel, dmFindTarget };
+enum TScalingFlag { sfLeft, sfTop, sfWidth, sfHeight, sfFont };
+using TScalingFlags = TSet<TScalingFlag>;
+
+class TControl;
+struct TDragSession;
+class TDragObject;
+class TDragDockObject;
+
+struct TDragRec {
+  TPoint Pos;  // screen coordinates
+  TDragObject* Source = nullptr;
+  TControl* Target = nullptr;
+  bool Docking = false;
+};
+
+using TStartDragEvent = TEvent<void(TObject* Sender, TDragObject*& DragObject)>;
+using TDragOverEvent = TEvent<void(TObject* Sender, TObject* Source, int X, int Y, TDragState State, bool& Accept)>;
+using TDragDropEvent = TEvent<void(TObject* Sender, TObject* Source, int X, int Y)>;
+using TEndDragEvent = TEvent<void(TObject* Sender, TObject* Target, int X, int Y)>;
+using TStartDockEvent = TEvent<void(TObject* Sender, TDragDockObject*& DragObject)>;
+using TDockOverEvent = TEvent<void(TObject* Sender, TDragDockObject* Source, int X, int Y, TDragState State, bool& Accept)>;
+using TDockDropEvent = TEvent<void(TObject* Sender, TDragDockObject* Source, int X, int Y)>;
+using TUnDockEvent = TEvent<void(TObject* Sender, TControl* Client, TWinControl* NewTarget, bool& Allow)>;
+using TGetSiteInfoEvent = TEvent<void(TObject* Sender, TControl* DockClient, TRect& InfluenceRect, TPoint MousePos, bool& CanDock)>;
+
+// What is being dragged. The host makes a TDragControlObject (or a TDragDockObject for
+// docking) for the control that starts the drag unless OnStartDrag hands in one of its own,
+// which then stays the caller's.
+class TDragObject : public TObject {
+  KW_CLASS(TDragObject, TObject)
+  TDragObject() = default;
+  // The cursor over a target that accepts (or not) the drop.
+  virtual TCursor GetDragCursor(bool accepted, int x, int y) { return accepted ? crDrag : crNoDrop; }
+  // Told once at the end, with the target that took the drop (null when none did).
+  virtual void Finished(TObject* target, int x, int y, bool accepted) {}
+  TControl* DragTarget() const { return FDragTarget; }
+  TPoint DragPos() const { return FDragPos; }
+  bool Cancelling() const { return FCancelling; }
+  bool Dropped() const { return FDropped; }
+
+private:
+  friend struct TDragSession;
+  TControl* FDragTarget = nullptr;
+  TPoint FDragPos;
+  bool FCancelling = false;
+  bool FDropped = false;
+};
+
+class TBaseDragControlObject : public TDragObject {
+  KW_CLASS(TBaseDragControlObject, TDragObject)
+  explicit TBaseDragControlObject(TControl* control = nullptr) : FControl(control) {}
+  TControl* Control() const { return FControl; }
+  void SetControl(TControl* v) { FControl = v; }
+  void Finished(TObject* target, int x, int y, bool accepted) override;
+
+protected:
+  TControl* FControl;
+};
+
+class TDragControlObject : public TBaseDragControlObject {
+  KW_CLASS(TDragControlObject, TBaseDragControlObject)
+  explicit TDragControlObject(TControl* control = nullptr) : TBaseDragControlObject(control) {}
+  TCursor GetDragCursor(bool accepted, int x, int y) override;
+};
+
+class TDragDockObject : public TBaseDragControlObject {
+  KW_CLASS(TDragDockObject, TBaseDragControlObject)
+  explicit TDragDockObject(TControl* control = nullptr) : TBaseDragControlObject(control) {}
+  TCursor GetDragCursor(bool accepted, int x, int y) override { return crDefault; }
+  // Where the control would go: a rectangle on the screen of the control's size at the cursor.
+  TRect DockRect;
+  TAlign DropAlign = alNone;
+  TWinControl* DropOnControl = nullptr;
+  bool Floating = true;
+};
+
+// Mouse, key and capture messages while a drag is on: true when the drag used the message up.
+// Every control's WndProc asks first.
+bool KwDragMessage(TControl* control, TMessage& message);
+// Cancels the drag in progress, if any.
+void CancelDrag();
+
 class TControl : public TComponent {
   KW_CLASS(TControl, TComponent)
   explicit TControl(TComponent* owner);
@@ -149,13 +247,13 @@ class TControl : public TComponent {
   void SetParentComponent(TComponent* parent) override;
 
   int Left() const { return FLeft; }
-  void SetLeft(int v) { SetBounds(v, FTop, FWidth, FHeight); }
+  void SetLeft(int v) { SetBounds(v, FTop, FWidth, FHeight); NoteRead(sfLeft); }
   int Top() const { return FTop; }
-  void SetTop(int v) { SetBounds(FLeft, v, FWidth, FHeight); }
+  void SetTop(int v) { SetBounds(FLeft, v, FWidth, FHeight); NoteRead(sfTop); }
   int Width() const { return FWidth; }
-  void SetWidth(int v) { SetBounds(FLeft, FTop, v, FHeight); }
+  void SetWidth(int v) { SetBounds(FLeft, FTop, v, FHeight); NoteRead(sfWidth); }
   int Height() const { return FHeight; }
-  void SetHeight(int v) { SetBounds(FLeft, FTop, FWidth, v); }
+  void SetHeight(int v) { SetBounds(FLeft, FTop, FWidth, v); NoteRead(sfHeight); }
   TRect BoundsRect() const { return TRect(FLeft, FTop, FLeft + FWidth, FTop + FHeight); }
   void SetBoundsRect(const TRect& r) { SetBounds(r.Left, r.Top, r.Width(), r.Height()); }
   // Moves and sizes in one step; constraints apply; anchors take the new place as their origin.
@@ -263,6 +361,57 @@ class TControl : public TComponent {
   TNotifyEvent OnResize;
   TContextPopupEvent OnContextPopup;
 
+  // Right-to-left: the mode follows the parent's while ParentBiDiMode holds.
+  TBiDiMode BiDiMode() const { return FBiDiMode; }
+  void SetBiDiMode(TBiDiMode v);
+  bool ParentBiDiMode() const { return FParentBiDiMode; }
+  void SetParentBiDiMode(bool v);
+  bool BiDiModeStored() const { return !FParentBiDiMode; }
+  bool UseRightToLeftAlignment() const;
+  bool UseRightToLeftReading() const;
+  bool UseRightToLeftScrollBar() const;
+  bool IsRightToLeft() const { return FBiDiMode != bdLeftToRight; }
+  // DrawTextW flags with left and right swapped under right-to-left alignment, and
+  // DT_RTLREADING under right-to-left reading.
+  unsigned DrawTextBiDiModeFlags(unsigned flags) const;
+  unsigned DrawTextBiDiModeFlagsReadingOnly() const;
+
+  // Dragging and docking (Dragdock.cpp).
+  TDragMode DragMode() const { return FDragMode; }
+  void SetDragMode(TDragMode v) { FDragMode = v; }
+  TCursor DragCursor() const { return FDragCursor; }
+  void SetDragCursor(TCursor v) { FDragCursor = v; }
+  TDragKind DragKind() const { return FDragKind; }
+  void SetDragKind(TDragKind v) { FDragKind = v; }
+  // Starts dragging this control: at once, or when the mouse has moved threshold pixels with
+  // the button held (-1: the system's threshold).
+  void BeginDrag(bool immediate, int threshold = -1);
+  bool Dragging() const;
+  // Ends the drag: dropped on the target under the cursor, or cancelled.
+  void EndDrag(bool drop);
+  // The dock site holding the control, or null.
+  TWinControl* HostDockSite() const { return FHostDockSite; }
+  bool Floating() const;
+  // Docks into a dock site (null: floats); false when the old site refused to let it go.
+  bool ManualDock(TWinControl* newDockSite, TControl* dropControl = nullptr, TAlign controlSide = alNone);
+  // Undocks into a floating window of its own at the screen rectangle.
+  bool ManualFloat(const TRect& screenPos);
+  int UndockWidth() const { return FUndockWidth; }
+  int UndockHeight() const { return FUndockHeight; }
+  TStartDragEvent OnStartDrag;
+  TDragOverEvent OnDragOver;
+  TDragDropEvent OnDragDrop;
+  TEndDragEvent OnEndDrag;
+  TStartDockEvent OnStartDock;
+  TEndDragEvent OnEndDock;
+
+  // Scaling: the parts a scale still has to change while the control is being loaded.
+  TScalingFlags ScalingFlags() const { return FScalingFlags; }
+  // A value read from a stream is in the stream's units: the next scale while loading changes it.
+  void NoteRead(TScalingFlag flag) {
+    if (FComponentState.Contains(csReading)) FScalingFlags.Include(flag);
+  }
+
   // Expires when the control dies: code that fires events can tell whether a handler freed it.
   std::weak_ptr<int> LifeToken() const { return FLife; }
   // The window control's native window under the parent, for painting and coordinates.
@@ -294,6 +443,28 @@ protected:
   static HWND__* HandleOf(const TControl* control);
   // The parts of WndProc per message family.
   void MouseMessage(TMessage& message);
+  // Scaling, right-to-left, drag and dock.
+  friend class TBaseDragControlObject;
+  friend struct TDragSession;
+  virtual void ScaleBounds(int m, int d, TScalingFlags flags);
+  void ScaleConstraintsAndFont(int m, int d, TScalingFlags flags);
+  virtual void DragOver(TObject* source, int x, int y, TDragState state, bool& accept);
+  virtual void DragDrop(TObject* source, int x, int y) { OnDragDrop(this, source, x, y); }
+  virtual void DoStartDrag(TDragObject*& dragObject) { OnStartDrag(this, dragObject); }
+  virtual void DoEndDrag(TObject* target, int x, int y) { OnEndDrag(this, target, x, y); }
+  virtual void DoStartDock(TDragDockObject*& dragObject) { OnStartDock(this, dragObject); }
+  virtual void DoEndDock(TObject* target, int x, int y) { OnEndDock(this, target, x, y); }
+  // Answers CM_DRAG: the drag message for this control, converted to its client coordinates.
+  void DragMessage(TMessage& message);
+  void BiDiMessage(TMessage& message);
+  TBiDiMode FBiDiMode = bdLeftToRight;
+  bool FParentBiDiMode = true;
+  TDragMode FDragMode = dmManual;
+  TCursor FDragCursor = crDrag;
+  TDragKind FDragKind = dkDrag;
+  TWinControl* FHostDockSite = nullptr;
+  int FUndockWidth = 0, FUndockHeight = 0;
+  TScalingFlags FScalingFlags;
 
   TWinControl* FParent = nullptr;
   int FLeft = 0, FTop = 0, FWidth = 0, FHeight = 0;
@@ -435,6 +606,29 @@ class TWinControl : public TControl {
   // the capture), in that child's coordinates; true when a child took it.
   bool IsControlMouseMsg(TMessage& message);
 
+  // Scales the control and everything on it by m/d once.
+  void ScaleBy(int m, int d) { ChangeScale(m, d); }
+  // Mirrors the children's places within the client width (alLeft and alRight, left and
+  // right anchors swapped); with allLevels also inside each window child.
+  void FlipChildren(bool allLevels);
+  // The input method state this control asks for while it has the focus.
+  TImeMode ImeMode() const { return FImeMode; }
+  void SetImeMode(TImeMode v) { FImeMode = v; }
+  const TImeName& ImeName() const { return FImeName; }
+  void SetImeName(const TImeName& v) { FImeName = v; }
+  // Puts the input method in ImeMode (and the layout named ImeName); false without imm32.
+  bool SetIme();
+  bool DockSite() const { return FDockSite; }
+  void SetDockSite(bool v) { FDockSite = v; }
+  bool UseDockManager() const { return FUseDockManager; }
+  void SetUseDockManager(bool v) { FUseDockManager = v; }
+  int DockClientCount() const { return int(FDockClients.size()); }
+  TControl* DockClients(int index) const { return FDockClients.at(size_t(index)); }
+  TDockOverEvent OnDockOver;
+  TDockDropEvent OnDockDrop;
+  TUnDockEvent OnUnDock;
+  TGetSiteInfoEvent OnGetSiteInfo;
+
   TNotifyEvent OnEnter;
   TNotifyEvent OnExit;
   TKeyEvent OnKeyDown;
@@ -486,6 +680,17 @@ protected:
   void FocusMessage(TMessage& message);
   void SizeMessage(TMessage& message);
   void RealignIfClientResized(const TSize& client);
+  // Right-to-left ex-styles for CreateParams; docking a client in and letting it go.
+  void AddBiDiModeExStyle(Cardinal& exStyle) const;
+  virtual void DockOver(TDragDockObject* source, int x, int y, TDragState state, bool& accept);
+  virtual void DockDrop(TDragDockObject* source, int x, int y) { OnDockDrop(this, source, x, y); }
+  virtual bool DoUnDock(TWinControl* newTarget, TControl* client);
+  TImeMode FImeMode = imDontCare;
+  TImeName FImeName;
+  bool FDockSite = false;
+  bool FUseDockManager = false;
+  std::vector<TControl*> FDockClients;
+
   // The platform's own procedure behind a subclassed native control, else DefWindowProcW.
   void* FDefWndProc = nullptr;
   HWND__* FHandle = nullptr;

@@ -71,6 +71,7 @@ KW_BEGIN_CLASS(TCustomForm, TScrollingWinControl) {
   b.Prop(L"PixelsPerInch", &TCustomForm::PixelsPerInch, &TCustomForm::SetPixelsPerInch);
   b.Prop(L"ShowInTaskBar", &TCustomForm::ShowInTaskBar, &TCustomForm::SetShowInTaskBar).Default(false);
   b.Prop(L"TileMode", &TCustomForm::TileMode, &TCustomForm::SetTileMode).Default(tbHorizontal);
+  b.Prop(L"Scaled", &TCustomForm::Scaled, &TCustomForm::SetScaled).Default(true);
   b.Prop(L"Visible", &TCustomForm::Visible, &TCustomForm::SetVisible).Default(false);
   b.Prop(L"WindowState", &TCustomForm::WindowState, &TCustomForm::SetWindowState).Default(wsNormal);
   b.Event(L"OnActivate", &TCustomForm::OnActivate);
@@ -92,6 +93,7 @@ TCustomForm::TCustomForm(TComponent* owner)
       FCanvas(std::make_unique<TControlCanvas>()),
       FPixelsPerInch(KwScreenPixelsPerInch()) {
   FFormState.Include(fsCreating);
+  FCurrentPPI = FPixelsPerInch;
   FControlStyle = {csAcceptsControls, csCaptureMouse, csClickEvents, csSetCaption, csDoubleClicks};
   FVisible = false;
   FParentColor = false;
@@ -162,6 +164,13 @@ TCustomForm::~TCustomForm() {
 }
 
 void TCustomForm::Loaded() {
+  // Scaled while the children are still loading, so each scales only what was read now.
+  int screen = Screen()->PixelsPerInch();
+  if (FScaled && FPixelsPerInch > 0 && FPixelsPerInch != screen) {
+    FCurrentPPI = FPixelsPerInch;
+    ChangeScale(screen, FPixelsPerInch);
+  }
+  FPixelsPerInch = FCurrentPPI = screen;
   TScrollingWinControl::Loaded();
   Realign();
 }
@@ -215,6 +224,7 @@ void TCustomForm::CreateParams(TCreateParams& p) {
   p.Style = style | (p.Style & (WS_HSCROLL | WS_VSCROLL));
   if (!FEnabled) p.Style |= WS_DISABLED;
   p.ExStyle = ex;
+  AddBiDiModeExStyle(p.ExStyle);
   p.ClassStyle = CS_DBLCLKS;
   TApplication* app = Application();
   if (FFormStyle == fsMDIChild && !FParentWindow) {
@@ -461,6 +471,9 @@ void TCustomForm::WndProc(TMessage& m) {
       return;
     case CM_RELEASE:
       Free();
+      return;
+    case WM_DPICHANGED:
+      DpiChanged(m);
       return;
     case CM_DIALOGKEY:
       DialogKey(m);

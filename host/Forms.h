@@ -70,6 +70,12 @@ class TCustomForm : public TScrollingWinControl {
   void SetHelpContext(int v) { FHelpContext = v; }
   int PixelsPerInch() const { return FPixelsPerInch; }
   void SetPixelsPerInch(int v) { FPixelsPerInch = v; }
+  // A form read with another PixelsPerInch than the screen's is scaled to the screen once
+  // after loading when Scaled holds; a window moved to a monitor of another DPI rescales too.
+  bool Scaled() const { return FScaled; }
+  void SetScaled(bool v) { FScaled = v; }
+  // The DPI the form's layout is at now.
+  int CurrentPPI() const { return FCurrentPPI; }
 
   void Show();
   void Hide();
@@ -171,6 +177,13 @@ protected:
   TTileMode FTileMode = tbHorizontal;
   bool FShowInTaskBar = false;
   std::vector<TCustomForm*> FRecreatedChildren;
+  void ChangeScale(int m, int d) override;
+  void ScaleBounds(int m, int d, TScalingFlags flags) override;
+  // WM_DPICHANGED: one scale by new/old DPI and one move to the suggested rectangle.
+  void DpiChanged(TMessage& message);
+  bool FScaled = true;
+  bool FDpiChanging = false;
+  int FCurrentPPI = 96;
 
   TFormBorderStyle FBorderStyle = bsSizeable;
   TBorderIcons FBorderIcons = {biSystemMenu, biMinimize, biMaximize};

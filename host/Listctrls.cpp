@@ -463,6 +463,7 @@ TCustomListBox::~TCustomListBox() {
 
 void TCustomListBox::CreateParams(TCreateParams& p) {
   TWinControl::CreateParams(p);
+  if (UseRightToLeftAlignment()) p.ExStyle |= WS_EX_RIGHT;
   p.SubClassName = L"LISTBOX";
   p.Style |= WS_VSCROLL | LBS_NOTIFY;
   switch (FStyle) {
@@ -861,6 +862,7 @@ TCustomComboBox::~TCustomComboBox() {
 
 void TCustomComboBox::CreateParams(TCreateParams& p) {
   TWinControl::CreateParams(p);
+  if (UseRightToLeftAlignment()) p.ExStyle |= WS_EX_RIGHT;
   p.SubClassName = L"COMBOBOX";
   p.Style |= WS_VSCROLL | CBS_AUTOHSCROLL;
   switch (FStyle) {

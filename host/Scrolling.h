@@ -81,6 +81,7 @@ protected:
   void AlignControls(TControl* control, TRect& rect) override;
   void AdjustClientRect(TRect& rect) override;
   bool DoMouseWheel(TShiftState shift, int delta, TPoint pos) override;
+  void ChangeScale(int m, int d) override;
   // Recomputes ranges from the children's extent (AutoScroll) and updates both bars.
   void UpdateScrollBars();
   std::unique_ptr<TControlScrollBar> FHorzScrollBar;

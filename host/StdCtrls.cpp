@@ -51,6 +51,11 @@ bool NoModifiers(std::intptr_t keyData) {
   return !s.Contains(ssShift) && !s.Contains(ssCtrl) && !s.Contains(ssAlt);
 }
 
+// The side an alignment stands for under the control's right-to-left alignment.
+TAlignment BiDiSide(const TControl* c, TAlignment alignment) {
+  if (c->UseRightToLeftAlignment()) ChangeBiDiModeAlignment(alignment);
+  return alignment;
+}
 // The style bits of a BUTTON that say where its caption goes relative to the box.
 Cardinal BoxSideStyle(TAlignment alignment) { return alignment == taLeftJustify ? BS_LEFTTEXT : 0; }
 
@@ -144,7 +149,7 @@ unsigned TCustomLabel::DrawFlags() const {
   if (FAlignment == taRightJustify) flags |= DT_RIGHT;
   else if (FAlignment == taCenter) flags |= DT_CENTER;
   else flags |= DT_LEFT;
-  return flags;
+  return DrawTextBiDiModeFlags(flags);
 }
 
 void TCustomLabel::DoDrawText(HDC__* dc, TRect& rect, unsigned flags) {
@@ -214,8 +219,9 @@ void TCustomLabel::AdjustBounds() {
   }
   ReleaseDC(nullptr, dc);
   int x = FLeft;
-  if (FAlignment == taRightJustify) x += FWidth - r.Right;
-  else if (FAlignment == taCenter) x += (FWidth - r.Right) / 2;
+  TAlignment side = BiDiSide(this, FAlignment);
+  if (side == taRightJustify) x += FWidth - r.Right;
+  else if (side == taCenter) x += (FWidth - r.Right) / 2;
   SetBounds(x, FTop, r.Right, r.Bottom);
 }
 
@@ -385,7 +391,7 @@ void TCustomCheckBox::Toggle() {
 
 void TCustomCheckBox::CreateParams(TCreateParams& p) {
   TButtonControl::CreateParams(p);
-  p.Style |= BS_3STATE | BoxSideStyle(FAlignment);
+  p.Style |= BS_3STATE | BoxSideStyle(BiDiSide(this, FAlignment));
 }
 
 void TCustomCheckBox::InitializeWnd() {
@@ -442,7 +448,7 @@ void TRadioButton::SetAlignment(TAlignment v) {
 
 void TRadioButton::CreateParams(TCreateParams& p) {
   TButtonControl::CreateParams(p);
-  p.Style |= BS_RADIOBUTTON | BoxSideStyle(FAlignment);
+  p.Style |= BS_RADIOBUTTON | BoxSideStyle(BiDiSide(this, FAlignment));
 }
 
 void TRadioButton::InitializeWnd() {
@@ -707,8 +713,9 @@ void TCustomEdit::CreateParams(TCreateParams& p) {
   TWinControl::CreateParams(p);
   p.SubClassName = L"EDIT";
   p.Style |= ES_AUTOHSCROLL | ES_AUTOVSCROLL;
-  if (FAlignment == taRightJustify) p.Style |= ES_RIGHT;
-  else if (FAlignment == taCenter) p.Style |= ES_CENTER;
+  TAlignment alignment = BiDiSide(this, FAlignment);
+  if (alignment == taRightJustify) p.Style |= ES_RIGHT;
+  else if (alignment == taCenter) p.Style |= ES_CENTER;
   if (FBorderStyle == bsSingle) p.ExStyle |= WS_EX_CLIENTEDGE;
   if (FReadOnly) p.Style |= ES_READONLY;
   if (!FHideSelection) p.Style |= ES_NOHIDESEL;

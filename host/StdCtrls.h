@@ -12,6 +12,8 @@ namespace kw {
 
 enum TAlignment { taLeftJustify, taRightJustify, taCenter };
 KW_DECLARE_ENUM(TAlignment)
+// Left and right swapped, for a control under right-to-left alignment.
+void ChangeBiDiModeAlignment(TAlignment& alignment);
 enum TTextLayout { tlTop, tlCenter, tlBottom };
 KW_DECLARE_ENUM(TTextLayout)
 // The border styles of forms; a control's own border uses the bsNone..bsSingle part of them.

@@ -116,6 +116,14 @@ KW_BEGIN_CLASS(TWinControl, TControl) {
   b.Event(L"OnKeyPress", &TWinControl::OnKeyPress);
   b.Event(L"OnKeyUp", &TWinControl::OnKeyUp);
   b.Event(L"OnMouseWheel", &TWinControl::OnMouseWheel);
+  b.Prop(L"ImeMode", &TWinControl::ImeMode, &TWinControl::SetImeMode).Default(imDontCare);
+  b.Prop(L"ImeName", &TWinControl::ImeName, &TWinControl::SetImeName).Default(L"");
+  b.Prop(L"DockSite", &TWinControl::DockSite, &TWinControl::SetDockSite).Default(false);
+  b.Prop(L"UseDockManager", &TWinControl::UseDockManager, &TWinControl::SetUseDockManager).Default(false);
+  b.Event(L"OnDockOver", &TWinControl::OnDockOver);
+  b.Event(L"OnDockDrop", &TWinControl::OnDockDrop);
+  b.Event(L"OnUnDock", &TWinControl::OnUnDock);
+  b.Event(L"OnGetSiteInfo", &TWinControl::OnGetSiteInfo);
 }
 
 TWinControl::TWinControl(TComponent* owner) : TControl(owner), FBrush(std::make_unique<TBrush>()) {
@@ -170,6 +178,7 @@ void TWinControl::CreateParams(TCreateParams& p) {
   if (FVisible) p.Style |= WS_VISIBLE;
   if (!FEnabled) p.Style |= WS_DISABLED;
   if (FTabStop) p.Style |= WS_TABSTOP;
+  AddBiDiModeExStyle(p.ExStyle);
   p.X = FLeft;
   p.Y = FTop;
   p.Width = FWidth;
@@ -371,6 +380,7 @@ void TWinControl::InsertControl(TControl* control) {
     if (control->FParentColor) control->Perform(CM_PARENTCOLORCHANGED, 0, 0);
     if (control->FParentFont) control->Perform(CM_PARENTFONTCHANGED, 0, 0);
     if (control->FParentShowHint) control->Perform(CM_PARENTSHOWHINTCHANGED, 0, 0);
+    if (control->FParentBiDiMode) control->Perform(CM_PARENTBIDIMODECHANGED, 0, 0);
   }
   control->UpdateAnchorOrigin();
   if (auto* w = dynamic_cast<TWinControl*>(control)) {
@@ -396,6 +406,14 @@ void TWinControl::RemoveControl(TControl* control) {
     FControls.erase(std::remove(FControls.begin(), FControls.end(), control), FControls.end());
   }
   if (FMouseInControl == control) FMouseInControl = nullptr;
+  if (control->FHostDockSite == this) {
+    control->FHostDockSite = nullptr;
+    FDockClients.erase(std::remove(FDockClients.begin(), FDockClients.end(), control), FDockClients.end());
+    // Stacked clients: one of those left fills the site again.
+    if (FUseDockManager && !FDockClients.empty() &&
+        std::none_of(FDockClients.begin(), FDockClients.end(), [](TControl* c) { return c->Align() == alClient; }))
+      FDockClients.back()->SetAlign(alClient);
+  }
   if (GMouseControl && IsDescendant(GMouseControl, control)) GMouseControl = nullptr;
   if (TControl* cap = TControl::CaptureControl()) {
     auto* w = dynamic_cast<TWinControl*>(control);
@@ -791,19 +809,6 @@ void TWinControl::NotifyControls(Cardinal msg) {
   for (TControl* c : all) c->Perform(msg, 0, 0);
 }
 
-void TWinControl::ChangeScale(int m, int d) {
-  if (m == d) return;
-  DisableAlign();
-  try {
-    for (int i = 0; i < ControlCount(); ++i) Controls(i)->ChangeScale(m, d);
-    TControl::ChangeScale(m, d);
-  } catch (...) {
-    EnableAlign();
-    throw;
-  }
-  EnableAlign();
-}
-
 // --- messages ---------------------------------------------------------------------------------
 
 bool TWinControl::IsControlMouseMsg(TMessage& m) {
@@ -971,6 +976,7 @@ void TWinControl::FocusMessage(TMessage& m) {
   DefaultHandler(m);
   if (life.expired()) return;
   TWinControl* top = TopParent();
+  if (m.Msg == WM_SETFOCUS && (FImeMode != imDontCare || !FImeName.empty())) SetIme();
   if (m.Msg == WM_SETFOCUS) {
     if (!top->SetFocusedControl(this) && top == this) Perform(CM_ENTER, 0, 0);
   } else if (top == this && !top->SetFocusedControl(nullptr)) {
@@ -979,6 +985,7 @@ void TWinControl::FocusMessage(TMessage& m) {
 }
 
 void TWinControl::WndProc(TMessage& m) {
+  if (KwDragMessage(this, m)) return;
   switch (m.Msg) {
     case WM_SETFOCUS:
     case WM_KILLFOCUS:
