@@ -218,10 +218,8 @@ bool TCustomAction::Update() {
 
 bool TCustomAction::HandleShortCut(Word shortCut) {
   if (shortCut == 0 || shortCut != FShortCut) return false;
-  Update();
-  if (!FEnabled || !FVisible) return false;
-  Execute();
-  return true;
+  // As the host does, a hidden action's key still works; a disabled one's does not.
+  return Execute();
 }
 
 // --- TCustomActionList ---------------------------------------------------------------------

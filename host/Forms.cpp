@@ -420,6 +420,7 @@ void TCustomForm::WndProc(TMessage& m) {
       break;
     case WM_COMMAND:
     case WM_INITMENUPOPUP:
+    case WM_MENUSELECT:
     case WM_MEASUREITEM:
     case WM_DRAWITEM:
       if (MenuMessage(m)) return;
@@ -481,6 +482,13 @@ bool TCustomForm::MenuMessage(TMessage& m) {
       return m.LParam == 0 && m.WParamHi() <= 1 && FMenu && FMenu->DispatchCommand(m.WParamLo());
     case WM_INITMENUPOPUP:
       return FMenu && FMenu->DispatchPopup(reinterpret_cast<HMENU>(m.WParam));
+    case WM_MENUSELECT: {
+      // The entry under the cursor tells its hint to the application.
+      if (!FMenu) return false;
+      TMenuItem* item = TMenu::SelectedItem(m.WParam, m.LParam);
+      Application()->SetHint(item ? GetLongHint(item->Hint()) : String());
+      return true;
+    }
     case WM_MEASUREITEM:
       if (m.WParam == 0 && TMenu::MeasureItemMessage(reinterpret_cast<void*>(m.LParam))) {
         m.Result = 1;

@@ -7,6 +7,7 @@
 #include <unordered_map>
 
 #include "host/ActnList.h"
+#include "host/Application.h"
 #include "host/Sysutils.h"
 #include "host/Typreg.h"
 #include "host/Win.h"
@@ -693,6 +694,15 @@ bool TMenu::IsShortCut(TWMKey& message) {
   if (sc == 0) return false;
   TMenuItem* item = FindItem(sc, fkShortCut);
   if (!item) return false;
+  // The sub-menus on the way prepare their entries as if they were opened.
+  std::vector<TMenuItem*> chain;
+  for (TMenuItem* p = item->FParent; p && !p->FMenu; p = p->FParent) chain.push_back(p);
+  for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
+    for (TMenuItem* c : (*it)->FItems) c->InitiateAction();
+    (*it)->OnClick(*it);
+  }
+  // A handler may have taken the item away.
+  if (FindItem(sc, fkShortCut) != item) return false;
   item->InitiateAction();
   if (!item->Enabled() || !item->Visible()) return false;
   item->Click();
@@ -772,6 +782,18 @@ bool TMenu::DrawItemMessage(void* data) {
   }
   RestoreDC(dis->hDC, saved);
   return true;
+}
+
+TMenuItem* TMenu::SelectedItem(std::uintptr_t wParam, std::intptr_t lParam) {
+  UINT flags = HIWORD(wParam);
+  HMENU menu = reinterpret_cast<HMENU>(lParam);
+  if (flags == 0xFFFF && !menu) return nullptr;
+  if (!(flags & MF_POPUP)) return ItemOfCommand(LOWORD(wParam));
+  HMENU sub = GetSubMenu(menu, LOWORD(wParam));
+  if (!sub) return nullptr;
+  for (TMenu* m : LiveMenus())
+    if (TMenuItem* i = m->FindItem(reinterpret_cast<std::uintptr_t>(sub), fkHandle)) return i;
+  return nullptr;
 }
 
 void TMenu::GetChildren(const TGetChildProc& proc, TComponent* root) { FItems->GetChildren(proc, root); }
@@ -875,6 +897,11 @@ LRESULT CALLBACK PopupListProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
           if (dynamic_cast<TPopupMenu*>(m) && m->DispatchPopup(reinterpret_cast<HMENU>(wp))) return 0;
         break;
       }
+      case WM_MENUSELECT: {
+        TMenuItem* item = TMenu::SelectedItem(wp, lp);
+        Application()->SetHint(item ? GetLongHint(item->Hint()) : String());
+        return 0;
+      }
       case WM_MEASUREITEM:
         if (wp == 0 && TMenu::MeasureItemMessage(reinterpret_cast<void*>(lp))) return TRUE;
         break;
@@ -889,10 +916,12 @@ LRESULT CALLBACK PopupListProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
   return DefWindowProcW(wnd, msg, wp, lp);
 }
 
+HWND GPopupList = nullptr;
+
 }  // namespace
 
 HWND__* KwPopupListWindow() {
-  static HWND wnd = nullptr;
+  HWND& wnd = GPopupList;
   if (wnd && IsWindow(wnd)) return wnd;
   static bool registered = false;
   if (!registered) {
@@ -926,7 +955,16 @@ KW_BEGIN_CLASS(TPopupMenu, TMenu) {
 
 TPopupMenu::TPopupMenu(TComponent* owner) : TMenu(owner) {}
 
-TPopupMenu::~TPopupMenu() { SetPopupComponent(nullptr); }
+TPopupMenu::~TPopupMenu() {
+  SetPopupComponent(nullptr);
+  // The owner window goes with the last pop-up menu.
+  bool others = std::any_of(LiveMenus().begin(), LiveMenus().end(),
+                            [this](TMenu* m) { return m != this && dynamic_cast<TPopupMenu*>(m); });
+  if (!others && GPopupList && !FInPopup) {
+    DestroyWindow(GPopupList);
+    GPopupList = nullptr;
+  }
+}
 
 HMENU__* TPopupMenu::CreateMenuHandle() { return CreatePopupMenu(); }
 

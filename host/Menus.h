@@ -204,6 +204,9 @@ class TMenu : public TComponent {
   // the item is not one of ours.
   static bool MeasureItemMessage(void* measureItemStruct);
   static bool DrawItemMessage(void* drawItemStruct);
+  // The item WM_MENUSELECT names (an entry or a sub-menu's parent), in any live menu; null
+  // when none, or when the menu loop ends.
+  static TMenuItem* SelectedItem(std::uintptr_t wParam, std::intptr_t lParam);
 
   void GetChildren(const TGetChildProc& proc, TComponent* root) override;
   void SetChildOrder(TComponent* child, int order) override;

@@ -229,6 +229,15 @@ TEST_F(MenusTest, MenuBarTakesCommandsSubMenuUpdatesAndSurvivesRecreation) {
 
   SendMessageW(wnd, WM_COMMAND, MAKEWPARAM(quit->Command(), 0), 0);
   EXPECT_EQ(quits, 1);
+  // The entry under the cursor shows its long hint as the application's; a sub-menu's parent too.
+  save->SetHint(L"Save|Saves the file");
+  file->SetHint(L"File commands");
+  SendMessageW(wnd, WM_MENUSELECT, MAKEWPARAM(save->Command(), MF_STRING), reinterpret_cast<LPARAM>(top.Sub));
+  EXPECT_EQ(Application()->Hint(), L"Saves the file");
+  SendMessageW(wnd, WM_MENUSELECT, MAKEWPARAM(0, MF_POPUP), reinterpret_cast<LPARAM>(GetMenu(wnd)));
+  EXPECT_EQ(Application()->Hint(), L"File commands");
+  SendMessageW(wnd, WM_MENUSELECT, MAKEWPARAM(0, 0xFFFF), 0);
+  EXPECT_EQ(Application()->Hint(), L"");
   SendMessageW(wnd, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(top.Sub), 0);
   EXPECT_EQ(fileOpens, 1);
   EXPECT_TRUE(EntryAt(top.Sub, 0).State & MFS_GRAYED);
@@ -286,6 +295,17 @@ TEST_F(MenusTest, ShortCutKeysReachTheItemThroughTheFocusedControl) {
   ts::PressKey(nullptr, 'S');
   EXPECT_EQ(saves, 1) << "the plain key is not the shortcut";
   EXPECT_EQ(edit->Text(), L"s");
+  // The sub-menu's OnClick runs first, as when it opens, and may enable the entry.
+  TMenuItem* paste = NewItem(form, file, L"&Paste", ShortCut('B', {ssCtrl}));
+  bool full = false;
+  int pastes = 0;
+  file->OnClick = [&](TObject*) { paste->SetEnabled(full); };
+  paste->OnClick = [&](TObject*) { ++pastes; };
+  ts::PressKey(nullptr, 'B', {ssCtrl});
+  EXPECT_EQ(pastes, 0);
+  full = true;
+  ts::PressKey(nullptr, 'B', {ssCtrl});
+  EXPECT_EQ(pastes, 1);
 
   // The form's OnShortCut comes first and may keep the key from the menu.
   int seen = 0;
@@ -309,6 +329,23 @@ TEST_F(MenusTest, ShortCutKeysReachTheItemThroughTheFocusedControl) {
   Application()->OnShortCut = nullptr;
   EXPECT_EQ(appSeen, 1);
   EXPECT_EQ(edit->Text(), L"s");
+
+  // The main form's menu answers keys that another form's controls leave.
+  Application()->SetMainForm(form);
+  auto* other = new TForm(nullptr);
+  other->SetBounds(300, 300, 200, 120);
+  other->AfterConstruction();
+  auto* otherEdit = new TEdit(other);
+  otherEdit->SetParent(other);
+  other->Show();
+  ts::Pump();
+  otherEdit->SetFocus();
+  ts::Pump();
+  ts::PressKey(nullptr, 'S', {ssCtrl});
+  int savesFromOther = saves;
+  delete other;
+  Application()->ClearMainForm();
+  EXPECT_EQ(savesFromOther, 2);
 }
 
 TEST_F(MenusTest, MergedMenuReplacesGroupsAndGoesAwayWithTheChildMenu) {
@@ -478,11 +515,13 @@ TEST_F(MenusTest, PopupFromAButtonOpensTwiceAndTheClosingClickDoesNotReopenIt) {
 }
 
 TEST_F(MenusTest, ChosenItemIsClickedAfterTheLoopHasEnded) {
+  form->Show();
+  ts::Pump();
+  // The menu's owner window and handles go with the last pop-up menu.
+  ts::TLeakCheck leaks("pop-up menu");
   auto* menu = new TPopupMenu(form);
   TMenuItem* first = NewItem(form, menu->Items(), L"First");
   TMenuItem* second = NewItem(form, menu->Items(), L"Second");
-  form->Show();
-  ts::Pump();
   std::vector<String> log;
   menu->OnPopup = [&](TObject*) { PostMenuKeys({VK_DOWN, VK_DOWN, VK_RETURN}); };
   menu->OnClose = [&](TObject*) { log.push_back(L"close"); };
@@ -494,6 +533,7 @@ TEST_F(MenusTest, ChosenItemIsClickedAfterTheLoopHasEnded) {
   std::vector<String> expected = {L"close", L"second after"};
   EXPECT_EQ(log, expected);
   EXPECT_EQ(menu->PopupPoint(), TPoint(100, 100));
+  delete menu;
 }
 
 TEST_F(MenusTest, ContextMenuMessageOpensTheMenuOfTheControlUnderIt) {
