@@ -279,13 +279,37 @@ void TApplication::Idle(const tagMSG&) {
   for (int i = 0; i < Screen()->FormCount(); ++i) {
     TCustomForm* f = Screen()->Forms(i);
     if (f->Visible()) {
-      for (int j = 0; j < f->ComponentCount(); ++j) {
-        if (auto* c = dynamic_cast<TControl*>(f->Components(j))) c->InitiateAction();
+      try {
+        f->UpdateActions();
+      } catch (...) {
+        HandleException(f);
       }
     }
   }
   if (CheckSynchronize()) done = false;
   if (done && !FTerminated) WaitMessage();
+}
+
+bool TApplication::IsShortCut(TWMKey& message) {
+  bool handled = false;
+  OnShortCut(message, handled);
+  if (handled) return true;
+  TCustomForm* main = FMainForm;
+  if (!main || main == Screen()->ActiveCustomForm() || !main->HandleAllocated() || !IsWindowEnabled(main->Handle()))
+    return false;
+  return main->IsShortCut(message);
+}
+
+bool TApplication::ExecuteAction(TBasicAction* action) {
+  bool handled = false;
+  OnActionExecute(action, handled);
+  return handled;
+}
+
+bool TApplication::UpdateAction(TBasicAction* action) {
+  bool handled = false;
+  OnActionUpdate(action, handled);
+  return handled;
 }
 
 void TApplication::ReleaseLater(TComponent* component) {

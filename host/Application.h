@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "host/Controls.h"
+#include "host/Menus.h"
 #include "host/Timers.h"
 
 struct tagMSG;
@@ -148,6 +149,15 @@ class TApplication : public TComponent {
 
   // Forms released while they had no window are freed at the next idle time.
   void ReleaseLater(TComponent* component);
+
+  // OnShortCut, then the main form's shortcuts (unless it is the active form, asked already).
+  bool IsShortCut(TWMKey& message);
+  // The application's say on an action its list did not handle: OnActionExecute/OnActionUpdate.
+  bool ExecuteAction(TBasicAction* action) override;
+  bool UpdateAction(TBasicAction* action) override;
+  TShortCutEvent OnShortCut;
+  TEvent<void(TBasicAction* Action, bool& Handled)> OnActionExecute;
+  TEvent<void(TBasicAction* Action, bool& Handled)> OnActionUpdate;
 
   TNotifyEvent OnActivate;
   TNotifyEvent OnDeactivate;

@@ -5,7 +5,9 @@
 
 #include <unordered_map>
 
+#include "host/ActnList.h"
 #include "host/Exceptions.h"
+#include "host/Menus.h"
 #include "host/Typreg.h"
 #include "host/Win.h"
 
@@ -174,10 +176,7 @@ void TBasicActionLink::SetAction(TBasicAction* value) {
     c.erase(std::remove(c.begin(), c.end(), this), c.end());
   }
   FAction = value;
-  if (value) {
-    value->FClients.push_back(this);
-    Change();
-  }
+  if (value) value->FClients.push_back(this);
 }
 
 bool TBasicActionLink::Execute(TComponent* component) {
@@ -203,6 +202,39 @@ void TControlActionLink::Change() {
   if (FControl && FAction) FControl->ActionChange(FAction, false);
 }
 
+KW_REGISTER_CLASS(TActionLink, TBasicActionLink)
+
+bool TActionLink::IsCaptionLinked() const { return dynamic_cast<TCustomAction*>(FAction) != nullptr; }
+
+namespace {
+TCustomAction* CustomOf(TBasicAction* a) { return dynamic_cast<TCustomAction*>(a); }
+}  // namespace
+
+bool TControlActionLink::IsCaptionLinked() const {
+  return CustomOf(FAction) && FControl->Caption() == CustomOf(FAction)->Caption();
+}
+bool TControlActionLink::IsEnabledLinked() const {
+  return CustomOf(FAction) && FControl->Enabled() == CustomOf(FAction)->Enabled();
+}
+bool TControlActionLink::IsHintLinked() const {
+  return CustomOf(FAction) && FControl->Hint() == CustomOf(FAction)->Hint();
+}
+bool TControlActionLink::IsVisibleLinked() const {
+  return CustomOf(FAction) && FControl->Visible() == CustomOf(FAction)->Visible();
+}
+void TControlActionLink::SetCaption(const String& v) {
+  if (IsCaptionLinked()) FControl->SetCaption(v);
+}
+void TControlActionLink::SetEnabled(bool v) {
+  if (IsEnabledLinked()) FControl->SetEnabled(v);
+}
+void TControlActionLink::SetHint(const String& v) {
+  if (IsHintLinked()) FControl->SetHint(v);
+}
+void TControlActionLink::SetVisible(bool v) {
+  if (IsVisibleLinked()) FControl->SetVisible(v);
+}
+
 // --- TControl -------------------------------------------------------------------------
 
 KW_BEGIN_CLASS(TControl, TComponent) {
@@ -221,6 +253,7 @@ KW_BEGIN_CLASS(TControl, TComponent) {
       .Stored(&TControl::ShowHintStored);
   b.Prop(L"Visible", &TControl::Visible, &TControl::SetVisible).Default(true);
   b.Prop(L"Enabled", &TControl::Enabled, &TControl::SetEnabled).Default(true);
+  b.Prop(L"PopupMenu", &TControl::PopupMenu, &TControl::SetPopupMenu);
   b.Event(L"OnClick", &TControl::OnClick);
   b.Event(L"OnDblClick", &TControl::OnDblClick);
   b.Event(L"OnMouseDown", &TControl::OnMouseDown);
@@ -460,8 +493,34 @@ void TControl::SetCursor(TCursor v) {
 }
 
 void TControl::SetPopupMenu(TPopupMenu* v) {
-  // Menus arrive with their own unit; until then the control only keeps the pointer.
+  if (v == FPopupMenu) return;
+  if (FPopupMenu) FPopupMenu->RemoveFreeNotification(this);
   FPopupMenu = v;
+  if (v) v->FreeNotification(this);
+}
+
+void TControl::ContextMenuMessage(TMessage& m) {
+  if (m.Result != 0) return;
+  TPoint screen(m.XPos(), m.YPos());
+  bool keyboard = screen.X == -1 && screen.Y == -1;
+  TPoint local = keyboard ? TPoint(-1, -1) : ScreenToClient(screen);
+  std::weak_ptr<int> life = FLife;
+  bool handled = false;
+  OnContextPopup(this, local, handled);
+  if (life.expired()) return;
+  if (handled) {
+    m.Result = 1;
+    return;
+  }
+  TPopupMenu* menu = GetPopupMenu();
+  if (!menu || !menu->AutoPopup()) return;
+  SendCancelMode(nullptr);
+  if (life.expired()) return;
+  menu->SetPopupComponent(this);
+  // The keyboard's menu key opens the menu at the control.
+  if (keyboard) screen = ClientToScreen(TPoint(0, 0));
+  m.Result = 1;
+  menu->Popup(screen.X, screen.Y);
 }
 
 void TControl::SetText(const String& v) {
@@ -596,6 +655,10 @@ void TControl::WndProc(TMessage& m) {
       if (dynamic_cast<TWinControl*>(this)) DefaultHandler(m);
       return;
     }
+    case WM_CONTEXTMENU:
+      ContextMenuMessage(m);
+      if (m.Result == 0 && dynamic_cast<TWinControl*>(this)) DefaultHandler(m);
+      return;
     case CM_ENABLEDCHANGED:
     case CM_TEXTCHANGED:
     case CM_COLORCHANGED:
@@ -773,14 +836,25 @@ void TControl::SetAction(TBasicAction* v) {
     FControlStyle.Exclude(csActionClient);
     return;
   }
-  if (!FActionLink) FActionLink = std::make_unique<TControlActionLink>(this);
+  if (!FActionLink) FActionLink.reset(CreateActionLink());
   else if (FActionLink->Action()) FActionLink->Action()->RemoveFreeNotification(this);
   FControlStyle.Include(csActionClient);
   v->FreeNotification(this);
   FActionLink->SetAction(v);
+  // While either side is being read, the control keeps the values it was given.
+  ActionChange(v, v->ComponentState().Contains(csLoading) || FComponentState.Contains(csLoading));
 }
 
-void TControl::ActionChange(TObject*, bool) {}
+TControlActionLink* TControl::CreateActionLink() { return new TControlActionLink(this); }
+
+void TControl::ActionChange(TObject* sender, bool checkDefaults) {
+  auto* a = dynamic_cast<TCustomAction*>(sender);
+  if (!a) return;
+  if (!checkDefaults || Caption().empty() || Caption() == Name()) SetCaption(a->Caption());
+  if (!checkDefaults || FEnabled) SetEnabled(a->Enabled());
+  if (!checkDefaults || FHint.empty()) SetHint(a->Hint());
+  if (!checkDefaults || FVisible) SetVisible(a->Visible());
+}
 
 bool TControl::ExecuteAction(TBasicAction* action) { return false; }
 bool TControl::UpdateAction(TBasicAction* action) { return false; }
@@ -796,7 +870,7 @@ void TControl::Notification(TComponent* component, TOperation operation) {
     FActionLink.reset();
     FControlStyle.Exclude(csActionClient);
   }
-  if (reinterpret_cast<void*>(component) == reinterpret_cast<void*>(FPopupMenu)) FPopupMenu = nullptr;
+  if (component == FPopupMenu) FPopupMenu = nullptr;
 }
 
 // --- TGraphicControl -------------------------------------------------------------------

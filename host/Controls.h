@@ -233,6 +233,34 @@ bool KwDragMessage(TControl* control, TMessage& message);
 // Cancels the drag in progress, if any.
 void CancelDrag();
 
+// What an action with a caption, a check mark and the rest hands to its clients. The action
+// calls a setter before it stores the new value; a link applies it only while its client still
+// shows the old one (Is...Linked), so a client changed by hand keeps its own.
+class TActionLink : public TBasicActionLink {
+  KW_CLASS(TActionLink, TBasicActionLink)
+  explicit TActionLink(TObject* client) : TBasicActionLink(client) {}
+  // True while the action is one that carries these values (a TCustomAction).
+  virtual bool IsCaptionLinked() const;
+  virtual bool IsCheckedLinked() const { return IsCaptionLinked(); }
+  virtual bool IsEnabledLinked() const { return IsCaptionLinked(); }
+  virtual bool IsHintLinked() const { return IsCaptionLinked(); }
+  virtual bool IsVisibleLinked() const { return IsCaptionLinked(); }
+  virtual bool IsImageIndexLinked() const { return IsCaptionLinked(); }
+  virtual bool IsShortCutLinked() const { return IsCaptionLinked(); }
+  virtual bool IsHelpLinked() const { return IsCaptionLinked(); }
+  virtual bool IsGroupIndexLinked() const { return IsCaptionLinked(); }
+  virtual void SetCaption(const String& value) {}
+  virtual void SetChecked(bool value) {}
+  virtual void SetEnabled(bool value) {}
+  virtual void SetHint(const String& value) {}
+  virtual void SetVisible(bool value) {}
+  virtual void SetImageIndex(int value) {}
+  virtual void SetShortCut(Word value) {}
+  virtual void SetHelpContext(int value) {}
+  virtual void SetGroupIndex(int value) {}
+  virtual void SetAutoCheck(bool value) {}
+};
+
 class TControl : public TComponent {
   KW_CLASS(TControl, TComponent)
   explicit TControl(TComponent* owner);
@@ -309,6 +337,8 @@ class TControl : public TComponent {
   void SetCursor(TCursor v);
   TPopupMenu* PopupMenu() const { return FPopupMenu; }
   void SetPopupMenu(TPopupMenu* v);
+  // The menu the context-menu message opens; descendants may answer another.
+  virtual TPopupMenu* GetPopupMenu() const { return FPopupMenu; }
 
   TControlState ControlState() const { return FControlState; }
   void SetControlState(TControlState v) { FControlState = v; }
@@ -429,6 +459,11 @@ protected:
   virtual void ConstrainedResize(int& width, int& height);
   virtual void ChangeScale(int m, int d);
   virtual void ActionChange(TObject* sender, bool checkDefaults);
+  // The link SetAction makes; descendants that take more from an action make their own.
+  virtual TControlActionLink* CreateActionLink();
+  // WM_CONTEXTMENU: OnContextPopup, then the popup menu at the point (or at the control for
+  // the keyboard's (-1, -1)); Result 1 when it was handled.
+  void ContextMenuMessage(TMessage& message);
   virtual void FontChanged(TObject* sender);
   virtual void VisibleChanging() {}
   virtual bool CanAutoSize(int& width, int& height) { return true; }
@@ -497,11 +532,19 @@ protected:
   std::shared_ptr<int> FLife;
 };
 
-// Carries an action's state to a control; the action unit fills the properties it knows.
-class TControlActionLink : public TBasicActionLink {
-  KW_CLASS(TControlActionLink, TBasicActionLink)
-  explicit TControlActionLink(TControl* client) : TBasicActionLink(client), FControl(client) {}
+// Carries an action's caption, hint, enabled and visible state to a control.
+class TControlActionLink : public TActionLink {
+  KW_CLASS(TControlActionLink, TActionLink)
+  explicit TControlActionLink(TControl* client) : TActionLink(client), FControl(client) {}
   TControl* Control() const { return FControl; }
+  bool IsCaptionLinked() const override;
+  bool IsEnabledLinked() const override;
+  bool IsHintLinked() const override;
+  bool IsVisibleLinked() const override;
+  void SetCaption(const String& value) override;
+  void SetEnabled(bool value) override;
+  void SetHint(const String& value) override;
+  void SetVisible(bool value) override;
 
 protected:
   void Change() override;
@@ -676,6 +719,8 @@ protected:
   void SetZOrderOf(TControl* control, bool topMost);
   void ReflectNotification(TMessage& message);
   void KeyMessage(TMessage& message);
+  // A key down that a pop-up menu, the form or the application takes as a shortcut.
+  bool IsMenuKey(TMessage& message);
   void TrackMouse(TControl* target);
   void FocusMessage(TMessage& message);
   void SizeMessage(TMessage& message);
@@ -749,6 +794,10 @@ void KwSetScreenCursor(TCursor cursor);
 // The application loop's first look at a key message: the control gets it as a CN_ message,
 // which hands dialog keys to its form. True when the message was used up.
 bool KwIsKeyMsg(void* msg);
+// Filled by the forms unit: offers a key to the control's form and the application as a
+// shortcut; true when one of them used it.
+struct TWMKey;
+extern bool (*KwFormShortCut)(TWinControl* control, TWMKey& key);
 // Instance handle used to register the host's window classes.
 HINSTANCE__* KwInstance();
 

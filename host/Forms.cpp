@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "host/ActnList.h"
 #include "host/Application.h"
 #include "host/Formres.h"
 #include "host/Sysutils.h"
@@ -28,8 +29,20 @@ void SetFormModalResult(TControl* control, int result) {
   if (TCustomForm* form = GetParentForm(control)) form->SetModalResult(result);
 }
 
+// A key the control's pop-up menus left: the control's form, then the application.
+bool FormShortCut(TWinControl* control, TWMKey& key) {
+  TCustomForm* form = GetParentForm(control);
+  std::weak_ptr<int> life = control->LifeToken();
+  if (form && form->IsShortCut(key)) return true;
+  if (life.expired()) return true;
+  return Application()->IsShortCut(key);
+}
+
 struct TModalHookInstaller {
-  TModalHookInstaller() { KwSetFormModalResult = &SetFormModalResult; }
+  TModalHookInstaller() {
+    KwSetFormModalResult = &SetFormModalResult;
+    KwFormShortCut = &FormShortCut;
+  }
 } modalHookInstaller;
 
 }  // namespace
@@ -67,6 +80,7 @@ KW_BEGIN_CLASS(TCustomForm, TScrollingWinControl) {
   b.Prop(L"HelpContext", &TCustomForm::HelpContext, &TCustomForm::SetHelpContext).Default(0);
   b.Prop(L"Icon", &TCustomForm::Icon, &TCustomForm::SetIcon);
   b.Prop(L"KeyPreview", &TCustomForm::KeyPreview, &TCustomForm::SetKeyPreview).Default(false);
+  b.Prop(L"Menu", &TCustomForm::Menu, &TCustomForm::SetMenu);
   b.Prop(L"Position", &TCustomForm::Position, &TCustomForm::SetPosition).Default(poDesigned);
   b.Prop(L"PixelsPerInch", &TCustomForm::PixelsPerInch, &TCustomForm::SetPixelsPerInch);
   b.Prop(L"ShowInTaskBar", &TCustomForm::ShowInTaskBar, &TCustomForm::SetShowInTaskBar).Default(false);
@@ -82,6 +96,7 @@ KW_BEGIN_CLASS(TCustomForm, TScrollingWinControl) {
   b.Event(L"OnDestroy", &TCustomForm::OnDestroy);
   b.Event(L"OnHide", &TCustomForm::OnHide);
   b.Event(L"OnPaint", &TCustomForm::OnPaint);
+  b.Event(L"OnShortCut", &TCustomForm::OnShortCut);
   b.Event(L"OnShow", &TCustomForm::OnShow);
 }
 
@@ -189,6 +204,7 @@ void TCustomForm::Notification(TComponent* component, TOperation operation) {
   if (operation == opRemove) {
     if (component == FActiveControl) FActiveControl = nullptr;
     if (component == FFocusedControl) FFocusedControl = nullptr;
+    if (component == FMenu) FMenu = nullptr;
   }
 }
 
@@ -259,6 +275,7 @@ void TCustomForm::CreateWnd() {
 void TCustomForm::InitializeWnd() {
   TScrollingWinControl::InitializeWnd();
   if (!FIcon->Empty()) SendMessageW(FHandle, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(FIcon->Handle()));
+  ApplyMenu();
   // A new window for a form that shows (a changed border, MDI kind or taskbar mode) shows too.
   if (FVisible && !FParent && FControlState.Contains(csRecreating)) ShowAgain();
   auto children = std::move(FRecreatedChildren);
@@ -282,6 +299,8 @@ void TCustomForm::DestroyWnd() {
     DestroyMDIChildWindows();
     FClientHandle = nullptr;
   }
+  // A window destroys the menu it holds; the menu outlives the window.
+  if (FHandle && FMenu && GetMenu(FHandle)) ::SetMenu(FHandle, nullptr);
   FCanvas->SetWindowHandle(nullptr);
   TScrollingWinControl::DestroyWnd();
 }
@@ -291,7 +310,7 @@ TRect TCustomForm::ClientRect() const {
   Cardinal style, ex;
   StyleFor(style, ex);
   RECT r{0, 0, 0, 0};
-  AdjustWindowRectEx(&r, style, FALSE, ex);
+  AdjustWindowRectEx(&r, style, FMenu && FFormStyle != fsMDIChild ? TRUE : FALSE, ex);
   return TRect(0, 0, std::max(0, FWidth - int(r.right - r.left)), std::max(0, FHeight - int(r.bottom - r.top)));
 }
 
@@ -479,6 +498,17 @@ void TCustomForm::WndProc(TMessage& m) {
       DialogKey(m);
       if (m.Result) return;
       break;
+    case WM_COMMAND:
+    case WM_INITMENUPOPUP:
+    case WM_MENUSELECT:
+    case WM_MEASUREITEM:
+    case WM_DRAWITEM:
+      if (MenuMessage(m)) return;
+      break;
+    case WM_DESTROY:
+      // A window destroys the menu it holds, sub-menus and all; ours belongs to its items.
+      if (FMenu && FHandle && GetMenu(FHandle)) ::SetMenu(FHandle, nullptr);
+      break;
     case WM_GETMINMAXINFO: {
       DefaultHandler(m);
       auto* info = reinterpret_cast<MINMAXINFO*>(m.LParam);
@@ -490,6 +520,98 @@ void TCustomForm::WndProc(TMessage& m) {
     }
   }
   TScrollingWinControl::WndProc(m);
+}
+
+// --- menu bar, shortcuts and actions ---------------------------------------------------------
+
+void TCustomForm::SetMenu(TMainMenu* v) {
+  if (v == FMenu) return;
+  if (v) {
+    for (int i = 0; i < Screen()->FormCount(); ++i) {
+      TCustomForm* f = Screen()->Forms(i);
+      if (f != this && f->FMenu == v)
+        throw EInvalidOperation(Format(L"Menu '%s' is already being used by another form", {v->Name()}));
+    }
+  }
+  if (FMenu) {
+    FMenu->RemoveFreeNotification(this);
+    if (FHandle && GetMenu(FHandle) == FMenu->Handle()) ::SetMenu(FHandle, nullptr);
+    if (FMenu->WindowHandle() == FHandle) FMenu->SetWindowHandle(nullptr);
+  }
+  FMenu = v;
+  if (v) v->FreeNotification(this);
+  ApplyMenu();
+}
+
+void TCustomForm::ApplyMenu() {
+  // Child windows and MDI children show no bar of their own (a child's menu merges instead).
+  if (!FHandle || FParent || FFormStyle == fsMDIChild) return;
+  if (FMenu) {
+    FMenu->SetWindowHandle(FHandle);
+    if (!::SetMenu(FHandle, FMenu->Handle())) RaiseLastOSError();
+  } else if (GetMenu(FHandle)) {
+    ::SetMenu(FHandle, nullptr);
+  }
+  DrawMenuBar(FHandle);
+}
+
+bool TCustomForm::MenuMessage(TMessage& m) {
+  switch (m.Msg) {
+    case WM_COMMAND:
+      // From a menu (0) or an accelerator (1); controls send their window in LParam.
+      return m.LParam == 0 && m.WParamHi() <= 1 && FMenu && FMenu->DispatchCommand(m.WParamLo());
+    case WM_INITMENUPOPUP:
+      return FMenu && FMenu->DispatchPopup(reinterpret_cast<HMENU>(m.WParam));
+    case WM_MENUSELECT: {
+      // The entry under the cursor tells its hint to the application.
+      if (!FMenu) return false;
+      TMenuItem* item = TMenu::SelectedItem(m.WParam, m.LParam);
+      Application()->SetHint(item ? GetLongHint(item->Hint()) : String());
+      return true;
+    }
+    case WM_MEASUREITEM:
+      if (m.WParam == 0 && TMenu::MeasureItemMessage(reinterpret_cast<void*>(m.LParam))) {
+        m.Result = 1;
+        return true;
+      }
+      return false;
+    case WM_DRAWITEM:
+      if (m.WParam == 0 && TMenu::DrawItemMessage(reinterpret_cast<void*>(m.LParam))) {
+        m.Result = 1;
+        return true;
+      }
+      return false;
+  }
+  return false;
+}
+
+bool TCustomForm::IsShortCut(TWMKey& message) {
+  bool handled = false;
+  std::weak_ptr<int> life = FLife;
+  OnShortCut(message, handled);
+  if (handled || life.expired()) return true;
+  if (FMenu && FMenu->IsShortCut(message)) return true;
+  if (life.expired()) return true;
+  return KwDispatchShortCut(this, message);
+}
+
+void TCustomForm::UpdateActions() {
+  if (FComponentState.Contains(csDesigning)) return;
+  InitiateAction();
+  if (FMenu) {
+    for (int i = 0; i < FMenu->Items()->Count(); ++i) {
+      TMenuItem* item = FMenu->Items()->Items(i);
+      if (item->Visible()) item->InitiateAction();
+    }
+  }
+  std::function<void(TWinControl*)> traverse = [&](TWinControl* parent) {
+    for (int i = 0; i < parent->ControlCount(); ++i) {
+      TControl* c = parent->Controls(i);
+      if (c->Visible() && c->ControlStyle().Contains(csActionClient)) c->InitiateAction();
+      if (auto* w = dynamic_cast<TWinControl*>(c)) traverse(w);
+    }
+  };
+  traverse(this);
 }
 
 void TCustomForm::DialogKey(TMessage& m) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "host/Iconmeta.h"
+#include "host/Menus.h"
 #include "host/Scrolling.h"
 #include "host/StdCtrls.h"
 
@@ -129,6 +130,15 @@ class TCustomForm : public TScrollingWinControl {
   // The monitor that shows the form (Screen()->FormMonitor).
   TMonitor* Monitor() const;
 
+  // The menu bar: kept on the window across RecreateWnd; a menu serves one form at a time.
+  TMainMenu* Menu() const { return FMenu; }
+  void SetMenu(TMainMenu* v);
+  // OnShortCut, then the menu's shortcuts, then the action lists the form owns.
+  virtual bool IsShortCut(TWMKey& message);
+  // The actions of the form, its controls and its menu bar update themselves (while idle).
+  virtual void UpdateActions();
+  TShortCutEvent OnShortCut;
+
   TNotifyEvent OnActivate;
   TNotifyEvent OnDeactivate;
   TNotifyEvent OnCreate;
@@ -202,6 +212,11 @@ protected:
   int FModalResult = 0;
   int FHelpContext = 0;
   int FPixelsPerInch;
+  TMainMenu* FMenu = nullptr;
+  // Puts the menu bar (or none) on the window.
+  void ApplyMenu();
+  // WM_COMMAND, WM_INITMENUPOPUP and owner drawing of the menu bar; true when handled.
+  bool MenuMessage(TMessage& message);
 };
 
 class TForm : public TCustomForm {

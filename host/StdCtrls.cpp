@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "host/ActnList.h"
 #include "host/Sysutils.h"
 #include "host/Typreg.h"
 #include "host/Win.h"
@@ -249,6 +250,45 @@ KW_REGISTER_CLASS(TButtonControl, TWinControl)
 TButtonControl::TButtonControl(TComponent* owner) : TWinControl(owner) {
   // The platform control tracks the mouse and reports clicks; ours would come twice.
   FControlStyle = {csSetCaption, csDoubleClicks};
+}
+
+// The action's check mark reaches the button without the button clicking in turn.
+class TButtonActionLink : public TControlActionLink {
+  KW_CLASS(TButtonActionLink, TControlActionLink)
+  explicit TButtonActionLink(TButtonControl* client) : TControlActionLink(client), FButton(client) {}
+  bool IsCheckedLinked() const override {
+    auto* a = dynamic_cast<TCustomAction*>(FAction);
+    return a && FButton->Checked() == a->Checked();
+  }
+  void SetChecked(bool v) override {
+    if (IsCheckedLinked()) FButton->SetCheckedQuietly(v);
+  }
+
+private:
+  TButtonControl* FButton;
+};
+
+KW_REGISTER_CLASS(TButtonActionLink, TControlActionLink)
+
+TControlActionLink* TButtonControl::CreateActionLink() { return new TButtonActionLink(this); }
+
+void TButtonControl::SetCheckedQuietly(bool v) {
+  bool old = FClicksDisabled;
+  FClicksDisabled = true;
+  try {
+    SetChecked(v);
+  } catch (...) {
+    FClicksDisabled = old;
+    throw;
+  }
+  FClicksDisabled = old;
+}
+
+void TButtonControl::ActionChange(TObject* sender, bool checkDefaults) {
+  TWinControl::ActionChange(sender, checkDefaults);
+  if (auto* a = dynamic_cast<TCustomAction*>(sender)) {
+    if (!checkDefaults || !Checked()) SetCheckedQuietly(a->Checked());
+  }
 }
 
 void TButtonControl::SetWordWrap(bool v) {

@@ -120,6 +120,12 @@ protected:
   void CreateParams(TCreateParams& params) override;
   // What the caption's accelerator does once the button has the focus.
   virtual void AccelPressed() { Click(); }
+  // Check boxes and radio buttons show the Checked of their action too.
+  TControlActionLink* CreateActionLink() override;
+  void ActionChange(TObject* sender, bool checkDefaults) override;
+  friend class TButtonActionLink;
+  // Sets Checked without firing OnClick.
+  void SetCheckedQuietly(bool v);
   // While set, state changes made in code do not fire OnClick.
   bool ClicksDisabled() const { return FClicksDisabled; }
   void SetClicksDisabled(bool v) { FClicksDisabled = v; }

@@ -6,6 +6,7 @@
 
 #include "host/Controls.h"
 #include "host/Exceptions.h"
+#include "host/Menus.h"
 #include "host/Sysutils.h"
 #include "host/Typreg.h"
 #include "host/Win.h"
@@ -927,6 +928,7 @@ void TWinControl::KeyMessage(TMessage& m) {
     case CN_SYSKEYDOWN: {
       m.Result = 1;
       if (!FComponentState.Contains(csDesigning)) {
+        if (IsMenuKey(m)) return;
         if (Perform(CM_CHILDKEY, m.WParam, reinterpret_cast<std::intptr_t>(this)) != 0) return;
         LRESULT mask = 0;
         switch (m.WParam) {
@@ -969,6 +971,23 @@ void TWinControl::KeyMessage(TMessage& m) {
       if (!DoKeyPress(m)) DefaultHandler(m);
       return;
   }
+}
+
+bool (*KwFormShortCut)(TWinControl* control, TWMKey& key) = nullptr;
+
+bool TWinControl::IsMenuKey(TMessage& m) {
+  TWMKey key;
+  key.Msg = m.Msg - CN_BASE;
+  key.CharCode = Word(m.WParam);
+  key.KeyData = NativeInt(m.LParam);
+  // The pop-up menus of the control and its parents first, then its form and the application.
+  std::weak_ptr<int> life = FLife;
+  for (TControl* c = this; c; c = c->Parent()) {
+    TPopupMenu* menu = c->GetPopupMenu();
+    if (menu && menu->IsShortCut(key)) return true;
+    if (life.expired()) return true;
+  }
+  return KwFormShortCut && KwFormShortCut(this, key);
 }
 
 void TWinControl::FocusMessage(TMessage& m) {
@@ -1029,6 +1048,18 @@ void TWinControl::WndProc(TMessage& m) {
     case WM_RBUTTONUP:
     case WM_MBUTTONUP:
       if (IsControlMouseMsg(m)) return;
+      break;
+    case WM_CONTEXTMENU:
+      // A graphic child under the point has its own menu first.
+      if (m.Result == 0 && !(m.XPos() == -1 && m.YPos() == -1)) {
+        TPoint p = ScreenToClient(TPoint(m.XPos(), m.YPos()));
+        if (TControl* c = ControlAtPos(p, false)) {
+          if (c->Perform(WM_CONTEXTMENU, m.WParam, m.LParam) != 0) {
+            m.Result = 1;
+            return;
+          }
+        }
+      }
       break;
     case WM_MOUSEWHEEL:
     case WM_MOUSEHWHEEL: {
