@@ -15,7 +15,7 @@
 #include "host/Sysutils.h"
 #include "host/Encoding.h"
 #include "host/Typreg.h"
-#include "skin/Kwmain.h"
+#include "skin/Kwsets.h"
 
 using namespace kw;
 

@@ -10,19 +10,13 @@
 #include "host/Classes.h"
 #include "host/Colors.h"
 #include "host/Events.h"
+#include "skin/Kwmain.h"
 
 namespace kw {
 
 class TFont;
 class TFiler;
 class TKwMemoryImage;
-
-enum TKwBackGroundStyle {
-  bgsSolid, bgsUp, bgsDown, bgsLeft, bgsRight, bgsHorzIn, bgsHorzOut, bgsVertIn, bgsVertOut,
-  bgsStretchImage, bgsTileImage, bgsLeftTop, bgsLeftCenter, bgsLeftBottom, bgsCenterTop, bgsCenter,
-  bgsCenterBottom, bgsRightTop, bgsRightCenter, bgsRightBottom, bgsGrid
-};
-KW_DECLARE_ENUM(TKwBackGroundStyle)
 
 // --- what the sets read from the display package ------------------------------------------
 

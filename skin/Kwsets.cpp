@@ -1,7 +1,7 @@
 // Style sets: resolution through the active display package with the default-set fallback,
 // the registries and their invalidation walks, the "Name" stream property, the standard sets
 // and the sets lock. Painting with the sets is the renderers' business.
-#include "skin/Kwmain.h"
+#include "skin/Kwsets.h"
 
 #include <cmath>
 #include <functional>
@@ -15,11 +15,6 @@
 #include "host/Win.h"
 
 namespace kw {
-
-KW_DEFINE_ENUM(TKwBackGroundStyle, L"bgsSolid", L"bgsUp", L"bgsDown", L"bgsLeft", L"bgsRight", L"bgsHorzIn",
-               L"bgsHorzOut", L"bgsVertIn", L"bgsVertOut", L"bgsStretchImage", L"bgsTileImage", L"bgsLeftTop",
-               L"bgsLeftCenter", L"bgsLeftBottom", L"bgsCenterTop", L"bgsCenter", L"bgsCenterBottom",
-               L"bgsRightTop", L"bgsRightCenter", L"bgsRightBottom", L"bgsGrid")
 
 KW_REGISTER_CLASS(TKwStyleSet, TPersistent)
 KW_REGISTER_CLASS(TKwSetColor, TKwStyleSet)
