@@ -19,7 +19,7 @@ namespace {
 
 // Each figure pointing up: its own orientation and its polygons as "col,row" pairs, polygons
 // separated by '|'. The letters E, R, Q and P stand for the ellipse, the rectangle, the
-// rounded rectangle and the bevelled strip, which are not plain grid polygons.
+// rounded rectangle and the bevelled rectangle, which are not plain grid polygons.
 struct TShapeDef {
   TKwShapeOrientation Default;
   const char* Outline;
@@ -125,9 +125,10 @@ public:
     }
   }
   TPoint At(int col, int row) const { return Map(X(col), Y(row)); }
-  // The bevelled strip: one grid cell wide down the left edge, its top end cut at 45 degrees.
+  // The bevelled rectangle: the upright box with the corner above its diagonal from the top
+  // left cut away at 45 degrees, as far as the shorter side reaches.
   std::vector<TPoint> Strip() const {
-    int m = std::min((FWb - 1) / 14, (FHb - 1) / 14);
+    int m = std::min(X(15) - X(1), Y(15) - Y(1));
     return {Map(X(1), Y(1)), Map(X(1) + m, Y(1) + m), Map(X(1) + m, Y(15)), Map(X(1), Y(15))};
   }
 
