@@ -182,7 +182,7 @@ TKwShapeOrientation KwDefaultOrientation(TKwShapes shape) {
 void KwDrawShapeEx(TCanvas* canvas, const TRect& r, TKwShapes shape, bool reflection,
                    TKwShapeOrientation orientation, HRGN__** region) {
   if (region) *region = KwCreateRectRgn(0, 0, 0, 0);
-  if (int(shape) >= KwShapeCount) return;
+  if (int(shape) >= KwShapeCount || (!region && !canvas)) return;
   if (orientation == sorDefault) orientation = ShapeDefs[shape].Default;
   TShapeGrid grid(r, orientation, reflection);
   if (!grid.Valid()) return;
