@@ -282,10 +282,11 @@ void KwDrawSolidShape(TCanvas* canvas, const TRect& r, TKwDrawShapeStyle drawSty
   }
   KwDrawShapeEx(target, rr, shape, reflection, orientation, nullptr);
   if (hatch) {
+    // A transparent picture is drawn with its key left out, the destination showing there.
     canvas->Brush()->SetStyle(bsClear);
-    HDC src = target->Handle();
-    ::GdiTransparentBlt(canvas->Handle(), r.Left, r.Top, r.Width(), r.Height(), src, 0, 0, r.Width(), r.Height(),
-                        UINT(Rgb(key)));
+    hatch->SetTransparentColor(TColor(Rgb(key)));
+    hatch->SetTransparent(true);
+    canvas->Draw(r.Left, r.Top, hatch.get());
   } else if (grid) {
     KwReleaseGridBrush(target);
   }
