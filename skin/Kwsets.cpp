@@ -13,6 +13,7 @@
 #include "host/Sysutils.h"
 #include "host/Typreg.h"
 #include "host/Win.h"
+#include "skin/Kwdrawutil.h"
 
 namespace kw {
 
@@ -50,17 +51,6 @@ std::vector<TKwStyleSet*> Snapshot(TKwStyleSet::TKind kind) {
 }
 
 bool Alive(TKwStyleSet::TKind kind, TKwStyleSet* s) { return GRegistry[kind] && GRegistry[kind]->count(s) != 0; }
-
-TColor SolidColor(TColor c) { return c < 0 ? c : TColor((Cardinal(c) & 0xFFFFFF) | 0x02000000); }
-
-TColor IntermediateColor(TColor a, TColor b, int num, int den) {
-  Cardinal ca = Cardinal(ColorToRGB(a)), cb = Cardinal(ColorToRGB(b));
-  auto channel = [&](int shift) {
-    double x = double((ca >> shift) & 0xFF), y = double((cb >> shift) & 0xFF);
-    return Cardinal(std::nearbyint(x + num * (y - x) / den)) & 0xFF;
-  };
-  return SolidColor(TColor(channel(0) | (channel(8) << 8) | (channel(16) << 16)));
-}
 
 // The sets lock: S guards the sets, C the count of holders and waiters.
 struct TSetsLockState {
@@ -484,10 +474,10 @@ void KwInitStyleSets() {
   LockState();
   GStandard = new std::vector<TKwStyleSet*>();
   const TColor grey = TColor(0xE2E2E2);
-  TColor m = IntermediateColor(clWhite, clBtnFace, 2, 3);
-  TColor mDark = IntermediateColor(clBtnFace, clBtnShadow, 1, 2);
-  TColor mSelect = IntermediateColor(clHighlight, m, 5, 8);
-  TColor lSelect = IntermediateColor(clHighlight, m, 7, 8);
+  TColor m = KwIntermediateColor(clWhite, clBtnFace, 2, 3);
+  TColor mDark = KwIntermediateColor(clBtnFace, clBtnShadow, 1, 2);
+  TColor mSelect = KwIntermediateColor(clHighlight, m, 5, 8);
+  TColor lSelect = KwIntermediateColor(clHighlight, m, 7, 8);
   Make(KwSetColLight, L"Dft_ColLight", clWhite);
   Make(KwSetColMLight, L"Dft_ColMLight", m);
   Make(KwSetColNormal, L"Dft_ColNormal", clBtnFace);

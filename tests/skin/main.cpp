@@ -1,4 +1,4 @@
-// The host test program's entry point; the application goes before the rest of the host.
+// The skin test program's entry point; the application goes before the rest of the host.
 #include <gtest/gtest.h>
 
 #include "host/Application.h"

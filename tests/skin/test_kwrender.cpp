@@ -1,0 +1,116 @@
+// kwrender as a skin author runs it: a job renders into a PNG whose pixels are checked, and
+// bad jobs fail with a message naming the call and member, a non-zero exit and no output.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <string>
+
+#include "host/Imaging.h"
+#include "host/Sysutils.h"
+#include "host/Win.h"
+
+using namespace kw;
+
+namespace {
+
+struct TRun {
+  DWORD Exit = 0;
+  std::string Err;
+  bool Output = false;
+};
+
+String Dir() {
+  wchar_t path[MAX_PATH];
+  GetModuleFileNameW(nullptr, path, MAX_PATH);
+  return ExtractFilePath(path);
+}
+
+// Writes the job beside the test program, runs kwrender on it and collects what it says.
+TRun Render(const std::string& job, const String& name = L"kwrender_job") {
+  String jobFile = Dir() + name + L".json", out = Dir() + name + L".png";
+  DeleteFileW(out.c_str());
+  std::ofstream(jobFile.c_str(), std::ios::binary) << job;
+  SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
+  HANDLE readErr, writeErr;
+  CreatePipe(&readErr, &writeErr, &sa, 0);
+  SetHandleInformation(readErr, HANDLE_FLAG_INHERIT, 0);
+  STARTUPINFOW si{};
+  si.cb = sizeof si;
+  si.dwFlags = STARTF_USESTDHANDLES;
+  si.hStdError = writeErr;
+  si.hStdOutput = writeErr;
+  si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+  PROCESS_INFORMATION pi{};
+  String cmd = L"\"" + Dir() + L"kwrender.exe\" \"" + jobFile + L"\" \"" + out + L"\"";
+  TRun run;
+  if (!CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi)) {
+    run.Exit = DWORD(-1);
+    run.Err = "could not start kwrender";
+    return run;
+  }
+  CloseHandle(writeErr);
+  char buf[512];
+  DWORD got;
+  while (ReadFile(readErr, buf, sizeof buf, &got, nullptr) && got) run.Err.append(buf, got);
+  WaitForSingleObject(pi.hProcess, INFINITE);
+  GetExitCodeProcess(pi.hProcess, &run.Exit);
+  CloseHandle(pi.hProcess);
+  CloseHandle(pi.hThread);
+  CloseHandle(readErr);
+  run.Output = FileExists(out);
+  return run;
+}
+
+void ExpectRefused(const std::string& calls, std::initializer_list<const char*> says) {
+  TRun r = Render("{\"width\": 20, \"height\": 20, \"calls\": [" + calls + "]}");
+  EXPECT_NE(r.Exit, 0u) << calls;
+  EXPECT_FALSE(r.Output) << calls;
+  for (const char* s : says) EXPECT_NE(r.Err.find(s), std::string::npos) << "'" << s << "' missing in: " << r.Err;
+}
+
+}  // namespace
+
+TEST(KwRender, RendersTheCallsIntoAPng) {
+  TRun r = Render(R"({"width": 40, "height": 30, "background": "$00FF8000", "calls": [
+    {"call": "KwDrawGradient", "r": [0, 0, 20, 10], "style": "bgsDown", "start": "clWhite", "end": "clBlack"},
+    {"call": "KwDrawSolidShape", "r": [20, 10, 35, 25], "shape": "shaTriangle", "brushColor": "clRed",
+     "penStyle": "pesClear"},
+    {"call": "KwDrawShapeEx", "r": [0, 20, 10, 30], "brushColor": "clLime", "penColor": "clLime"}]})",
+                  L"kwrender_good");
+  ASSERT_EQ(r.Exit, 0u) << r.Err;
+  ASSERT_TRUE(r.Output);
+  TPngImage png;
+  png.LoadFromFile(Dir() + L"kwrender_good.png");
+  ASSERT_EQ(png.Width(), 40);
+  ASSERT_EQ(png.Height(), 30);
+  EXPECT_EQ(png.Pixels(39, 0), TColor(0xFF8000));
+  EXPECT_EQ(png.Pixels(5, 0), clWhite);
+  EXPECT_EQ(png.Pixels(5, 9), TColor(0x1A1A1A));
+  // The triangle points right: apex at the right edge, middle row.
+  EXPECT_EQ(png.Pixels(34, 17), clRed);
+  EXPECT_EQ(png.Pixels(34, 11), TColor(0xFF8000));
+  EXPECT_EQ(png.Pixels(5, 25), clLime);
+}
+
+TEST(KwRender, BadJobsNameTheCallAndMember) {
+  ExpectRefused(R"({"call": "KwDrawNothing", "r": [0, 0, 5, 5]})", {"call 1 (KwDrawNothing)", "unknown routine"});
+  ExpectRefused(R"({"call": "KwDrawBox", "r": [0, 0, 5, 5]}, {"call": "KwDrawBox", "r": [0, 0, 5, 5], "colour": "clRed"})",
+                {"call 2 (KwDrawBox)", "member 'colour'", "unknown member"});
+  ExpectRefused(R"({"call": "KwDrawGradient", "r": [0, 0, 5]})", {"call 1 (KwDrawGradient)", "member 'r'"});
+  ExpectRefused(R"({"call": "KwDrawGradient", "r": [0, 0, 5, 5], "maxSteps": "8"})", {"member 'maxSteps'", "integer"});
+  ExpectRefused(R"({"call": "KwDrawGradient", "r": [0, 0, 5, 5], "style": "bgsSideways"})",
+                {"member 'style'", "bgsSideways", "TKwBackGroundStyle"});
+  ExpectRefused(R"({"call": "KwDrawSolidShape", "r": [0, 0, 5, 5], "penColor": "clNoSuchColour"})",
+                {"call 1 (KwDrawSolidShape)", "member 'penColor'", "clNoSuchColour"});
+  ExpectRefused(R"({"call": "KwDrawBox", "r": [0, 0, 5, 5], "down": 1})", {"member 'down'"});
+  ExpectRefused(R"({"call": "KwDrawGradient", "r": [0, 0, 5, 5], "image": {"file": "missing.png"}})",
+                {"member 'image'", "cannot read", "missing.png"});
+  ExpectRefused(R"({"call": "KwDrawGradient", "r": [0, 0, 5, 5], "image": {"file": "kwrender_job.json"}})",
+                {"member 'image'", "application controller"});
+  TRun r = Render(R"({"width": 0, "height": 20})");
+  EXPECT_NE(r.Exit, 0u);
+  EXPECT_NE(r.Err.find("width"), std::string::npos) << r.Err;
+  r = Render("{\"width\": 20,");
+  EXPECT_NE(r.Exit, 0u);
+  EXPECT_FALSE(r.Output);
+}
