@@ -234,7 +234,7 @@ void TKwLinkEvt::NotifyInit(int ACodInit) {
     if (link->FCodInit != ACodInit) return;
     GInitCurrent = link;
     try {
-      link->FOwner->Loaded();
+      if (link->FOwner) link->FOwner->Loaded();
       if (GInitCurrent && ACodInit != 0) link->DoInit();
     } catch (...) {
       KwHandleCurrentException(GInitCurrent);

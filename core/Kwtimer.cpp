@@ -33,7 +33,7 @@ KW_REGISTER_CLASS(TKwThTimer, TThread)
 TKwCustomTimer::TKwCustomTimer(TComponent* owner)
     : TComponent(owner),
       FEnabled(owner && owner->ComponentState().Contains(csDesigning)),
-      FStreamEnabled(FEnabled) {
+      FStreamEnabled(FEnabled.load()) {
   FLinkEvt = std::make_unique<TKwLinkEvt>(this, KwInitTimers);
   FLinkEvt->OnInit.Bind(this, &TKwCustomTimer::NotifyInit);
 }
@@ -205,7 +205,8 @@ TKwThreadTimer::~TKwThreadTimer() {
 }
 
 void TKwThreadTimer::SetEnabled(bool value) {
-  if (Loading()) {
+  // A worker only runs once loading is over, and must not read the owner's state.
+  if (KwIsMainThread() && Loading()) {
     FStreamEnabled = value;
     return;
   }
@@ -289,7 +290,11 @@ TKwThTimer::~TKwThTimer() {
   // (or the thread is freeing itself after Execute).
   if (Handle() && GetCurrentThreadId() != ThreadID()) {
     Terminate();
-    WaitFor();
+    try {
+      WaitFor();
+    } catch (...) {
+      KwHandleCurrentException(this);
+    }
   }
   CloseHandle(FEvent);
   --GLiveWorkers;

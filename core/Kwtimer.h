@@ -38,7 +38,7 @@ protected:
   bool Designing() const { return ComponentState().Contains(csDesigning); }
   // Read by thread timers' workers without a lock.
   std::atomic<bool> FEnabled;
-  bool FStreamEnabled;
+  std::atomic<bool> FStreamEnabled;
   std::atomic<int> FInterval{1000};
   std::unique_ptr<TKwLinkEvt> FLinkEvt;
 };

@@ -148,14 +148,3 @@ TEST_F(Hooks, MouseMovesRefreshHintsAndTheWheelGoesToTheNamedScrollBox) {
   EXPECT_EQ(cancels.back().Message, WM_MOUSEWHEEL);
 }
 
-TEST_F(Hooks, AMenuThatTakesTheWheelKeepsItFromTheScrollBox) {
-  bool boxAsked = false;
-  KwHookTargets().MenuWheel = [](TControl*, HWND__*, std::uintptr_t, std::intptr_t) { return true; };
-  KwHookTargets().WheelScrollBox = [&](TControl*) -> TControl* {
-    boxAsked = true;
-    return nullptr;
-  };
-  ts::Wheel(edit->Handle(), 120, 10, 10);
-  EXPECT_FALSE(boxAsked);
-  EXPECT_TRUE(cancels.empty());
-}

@@ -103,23 +103,6 @@ TEST_F(Links, AChangeInsideABatchIsAnnouncedOnceAtTheOutermostEnd) {
   loading.Link()->EndLoading();
 }
 
-TEST_F(Links, BatchesOpenedWhileApplyingDoNotCount) {
-  TLinkComp a(nullptr), b(nullptr);
-  a.SetName(L"A");
-  b.SetName(L"B");
-  a.Link()->OnUpdate = [&](TObject*) {
-    Log().push_back(L"update A");
-    KwScreen->BeginUpdate();
-    b.Link()->Change();
-    KwScreen->EndUpdate();
-  };
-  KwScreen->BeginUpdate();
-  a.Link()->Change();
-  KwScreen->EndUpdate();
-  EXPECT_EQ(Log(), (std::vector<String>{L"update A", L"update B"}));
-  EXPECT_EQ(KwScreen->CountBeginUpdate(), 0);
-}
-
 TEST_F(Links, AnUpdateThatRaisesStillEndsTheApplyingState) {
   TLinkComp a(nullptr);
   a.Link()->OnUpdate = [](TObject*) { throw Exception(L"update failed"); };

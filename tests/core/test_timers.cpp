@@ -80,23 +80,6 @@ TEST(KwTimer, ChangingTheIntervalRestartsTheCount) {
   EXPECT_TRUE(ts::PumpUntil([&] { return !log.empty(); }, 5000));
 }
 
-TEST(KwTimer, ARaisingHandlerIsReportedAndTheTimerGoesOn) {
-  std::vector<char> log;
-  int reported = 0;
-  Application()->OnException = [&](TObject*, const Exception&) { ++reported; };
-  TComponent owner(nullptr);
-  TKwTimer* t = MakeTimer(&owner, 20, log, 't');
-  t->OnTimer = [&](TObject*) {
-    log.push_back('t');
-    throw Exception(L"tick failed");
-  };
-  t->SetEnabled(true);
-  EXPECT_TRUE(ts::PumpUntil([&] { return log.size() >= 3; }, 10000));
-  EXPECT_GE(reported, 3);
-  t->SetEnabled(false);
-  Application()->OnException = nullptr;
-}
-
 namespace {
 
 // Pumps as the application's loop does, synchronised calls included.
