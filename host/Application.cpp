@@ -34,6 +34,8 @@ TApplication* Application() {
   return GApplication;
 }
 
+TApplication* KwApplicationIfAny() { return GApplication; }
+
 TScreen* Screen() {
   if (!GScreen) GScreen = new TScreen(nullptr);
   return GScreen;

@@ -293,6 +293,8 @@ TScreen* Screen();
 // Frees the application (and its forms) and the screen; programs and test mains call it
 // before they return, while the rest of the host is still whole.
 void KwDoneApplication();
+// The application when one exists, without making one (null before and after).
+TApplication* KwApplicationIfAny();
 
 // The short part of a hint "short|long" and the long part (the whole text when no "|").
 String GetShortHint(const String& hint);

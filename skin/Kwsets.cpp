@@ -13,6 +13,7 @@
 #include "host/Sysutils.h"
 #include "host/Typreg.h"
 #include "host/Win.h"
+#include "core/Kwlinks.h"
 #include "skin/Kwdrawutil.h"
 
 namespace kw {
@@ -380,6 +381,8 @@ void KwUnCheckSetBackGround(const TKwStyleItemBackGround* item) { UnCheckItem(TK
 void KwUnCheckSetFont(const TKwStyleItemFont* item) { UnCheckItem(TKwStyleSet::skFont, item); }
 
 void TKwStyleSet::Update(TKind kind) {
+  // The owners told here repaint once, when the outermost batch ends.
+  TKwScreenBatch batch;
   for (TKwStyleSet* s : Snapshot(kind)) {
     if (!Alive(kind, s) || s->FChecked) continue;
     bool had = s->FInfoCache != nullptr;
@@ -543,6 +546,9 @@ void KwInitStyleSets() {
   GInitializing = false;
   GInitialized = true;
 }
+
+// The standard sets come and go with the library.
+const bool GUnitAdded = (KwAddUnit(&KwInitStyleSets, &KwEndStyleSets), true);
 
 void KwEndStyleSets() {
   if (!GInitialized) return;

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include "examples/gallery/Gallery.h"
+#include "host/Application.h"
 #include "host/Graphics.h"
+#include "host/Win.h"
 #include "tests/support/Golden.h"
 
 using namespace kw;
@@ -62,4 +64,37 @@ TEST_F(GalleryTest, ContainersAndShapesMatchTheirGolden) {
   ASSERT_NE(paint, nullptr);
   EXPECT_EQ(At(*bmp, paint, 150, 5), clNavy);
   EXPECT_EQ(At(*bmp, paint, 150, 25), clWhite) << "the horizontal line";
+}
+
+TEST_F(GalleryTest, LinksPageControlsTookTheirCaptionsFromAnEarlierStage) {
+  TForm* f = Form(L"Links");
+  ASSERT_NE(f, nullptr);
+  auto* title = dynamic_cast<TControl*>(f->FindComponent(L"StageTitle"));
+  auto* panel = dynamic_cast<TControl*>(f->FindComponent(L"StagePanel"));
+  auto* button = dynamic_cast<TControl*>(f->FindComponent(L"StageButton"));
+  auto* ticks = dynamic_cast<TControl*>(f->FindComponent(L"TimerLabel"));
+  ASSERT_TRUE(title && panel && button && ticks);
+  // The text store was made after the controls; only the stage order gives them its texts.
+  for (TControl* c : {title, panel, button}) {
+    EXPECT_NE(c->Caption(), L"(texts not ready)") << c->Name();
+    EXPECT_NE(c->Caption(), c->Name());
+  }
+  // The library timer updates the host label, then stops itself.
+  String first = ticks->Caption();
+  DWORD start = GetTickCount();
+  while (ticks->Caption().find(L"stopped") == String::npos && GetTickCount() - start < 10000) {
+    Application()->ProcessMessages();
+    Sleep(5);
+  }
+  EXPECT_NE(ticks->Caption(), first);
+  EXPECT_NE(ticks->Caption().find(L"stopped after 3"), String::npos) << ticks->Caption();
+  auto bmp = gallery::RenderForm(f);
+  EXPECT_TRUE(testsupport::MatchesGolden(*bmp, L"gallery_links", 8, 40));
+  // The bold title's ink lies inside its label; the panel's face shows under its caption line.
+  int ink = 0;
+  for (int x = 0; x < 200; ++x)
+    for (int y = 0; y < 14; ++y)
+      if (At(*bmp, title, x, y) != ColorToRGB(clBtnFace)) ++ink;
+  EXPECT_GT(ink, 100);
+  EXPECT_EQ(At(*bmp, panel, 5, 5), ColorToRGB(clBtnFace));
 }
