@@ -3,6 +3,7 @@
 // activation. Menus of open windows and merged menus belong to the menus unit.
 #include "host/Application.h"
 #include "host/Forms.h"
+#include "host/Menus.h"
 #include "host/Sysutils.h"
 #include "host/Win.h"
 
@@ -127,6 +128,12 @@ void TCustomForm::Previous() {
 void TCustomForm::MDIActivated(TMessage& m) {
   bool active = reinterpret_cast<HWND>(m.LParam) == FHandle;
   if (active == FActive) return;
+  // The active child's menu shows in the frame's bar while it is active.
+  TCustomForm* frame = FFormStyle == fsMDIChild ? MDIFrame() : nullptr;
+  if (frame && frame->Menu() && FMenu) {
+    if (active) frame->Menu()->Merge(FMenu);
+    else frame->Menu()->Unmerge(FMenu);
+  }
   if (active) {
     SetActive(true);
   } else {

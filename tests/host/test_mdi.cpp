@@ -7,6 +7,7 @@
 
 #include "host/Application.h"
 #include "host/ExtCtrls.h"
+#include "host/Menus.h"
 #include "host/Forms.h"
 #include "host/Win.h"
 #include "tests/support/Input.h"
@@ -200,4 +201,41 @@ TEST_F(MdiTest, ChildrenComeBackWhenTheFrameWindowIsRecreated) {
   EXPECT_TRUE(IsWindowVisible(frame->Handle()));
   EXPECT_TRUE(IsWindowVisible(a->Handle()));
   EXPECT_TRUE(IsWindowVisible(b->Handle()));
+}
+
+TEST_F(MdiTest, TheActiveChildsMenuIsMergedIntoTheFramesBar) {
+  auto* bar = new TMainMenu(frame);
+  auto* file = new TMenuItem(frame);
+  file->SetCaption(L"&File");
+  bar->Items()->Add(file);
+  frame->SetMenu(bar);
+  TForm* a = Child(L"A", 10, 10);
+  auto* own = new TMainMenu(a);
+  auto* edit = new TMenuItem(a);
+  edit->SetCaption(L"&Edit");
+  edit->SetGroupIndex(1);
+  own->Items()->Add(edit);
+  a->SetMenu(own);
+  TForm* b = Child(L"B", 40, 40);  // without a menu of its own
+  ts::Pump();
+  auto captions = [&] {
+    std::vector<String> out;
+    HMENU m = GetMenu(frame->Handle());
+    for (int i = 0; m && i < GetMenuItemCount(m); ++i) {
+      wchar_t text[64] = {};
+      GetMenuStringW(m, UINT(i), text, 64, MF_BYPOSITION);
+      out.push_back(text);
+    }
+    return out;
+  };
+  EXPECT_EQ(captions(), (std::vector<String>{L"&File"})) << "B is active and has no menu";
+  // A child's "menu" is its number from the client window: it has no bar of its own.
+  EXPECT_GE(GetWindowLongPtrW(a->Handle(), GWLP_ID), 0xFF00);
+  a->Show();
+  ts::Pump();
+  EXPECT_EQ(frame->ActiveMDIChild(), a);
+  EXPECT_EQ(captions(), (std::vector<String>{L"&File", L"&Edit"}));
+  b->Show();
+  ts::Pump();
+  EXPECT_EQ(captions(), (std::vector<String>{L"&File"}));
 }
