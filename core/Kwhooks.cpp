@@ -97,9 +97,14 @@ LRESULT CALLBACK GetMsgHook(int code, WPARAM wp, LPARAM lp) {
 }
 
 // The library starts when the program loads it and ends when the program unloads it.
+bool GProcessExiting = false;
+
 struct TMainUnit {
   TMainUnit() { KwInitMainUnit(); }
-  ~TMainUnit() { KwEndMainUnit(); }
+  ~TMainUnit() {
+    GProcessExiting = true;
+    KwEndMainUnit();
+  }
 } mainUnit;
 
 }  // namespace
@@ -143,8 +148,12 @@ void KwInitMainUnit() {
 
 void KwEndMainUnit() {
   if (!GStarted) return;
-  for (auto it = Units().rbegin(); it != Units().rend(); ++it) {
-    if (it->End) it->End();
+  // At process exit the other units' globals may already be gone, and the system takes
+  // back what the units hold: only an explicit end runs their end procedures.
+  if (!GProcessExiting) {
+    for (auto it = Units().rbegin(); it != Units().rend(); ++it) {
+      if (it->End) it->End();
+    }
   }
   GStarted = false;
   if (GMsgHook) UnhookWindowsHookEx(GMsgHook);

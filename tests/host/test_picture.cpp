@@ -143,7 +143,8 @@ TEST_F(PictureRegistry, StartFormatsFiltersAndExtensions) {
   EXPECT_EQ(TPicture::GraphicFilter(TMetafile::StaticClass()),
             L"All (*.emf;*.wmf)|*.emf;*.wmf|Enhanced Metafiles (*.emf)|*.emf|Metafiles (*.wmf)|*.wmf");
   const String all = TPicture::GraphicFilter(TGraphic::StaticClass());
-  EXPECT_EQ(all.rfind(L"All (*.bmp;*.ico;*.emf;*.wmf;*.jpeg;*.jpg;*.png;*.gif)|", 0), 0u) << all;
+  // The host's own formats first; the library's layers may register more after them.
+  EXPECT_EQ(all.rfind(L"All (*.bmp;*.ico;*.emf;*.wmf;*.jpeg;*.jpg;*.png;*.gif", 0), 0u) << all;
   EXPECT_NE(all.find(L"|Portable Network Graphics (*.png)|*.png"), String::npos);
   EXPECT_TRUE(TPicture::SupportsClipboardFormat(CF_DIB));
   EXPECT_TRUE(TPicture::SupportsClipboardFormat(CF_PNG()));
