@@ -181,6 +181,8 @@ void TDataSet::BindFields(bool binding) {
       f->FFieldNo = 0;
       continue;
     }
+    if (f->FieldName().empty()) DatabaseError(SDb::SFieldNameMissing, this);
+    if (FFields->FindField(f->FieldName()) != f) DatabaseErrorFmt(SDb::SDuplicateFieldName, {f->FieldName()}, this);
     if (f->FFieldKind == fkData) {
       int d = FFieldDefs->IndexOf(f->FieldName());
       if (d < 0) DatabaseErrorFmt(SDb::SFieldNotFound, {f->FieldName()}, this);
@@ -317,7 +319,7 @@ void TDataSet::CalculateFields(std::vector<Variant>& buffer) {
       keys.push_back(FieldByName(k)->AsVariant());
       nullKey = nullKey || keys.back().IsNull();
     }
-    buffer[f->FSlot] = nullKey || !f->FLookupDataSet->Active()
+    buffer[f->FSlot] = nullKey || !f->FLookupDataSet || !f->FLookupDataSet->Active()
                            ? Null()
                            : f->FLookupDataSet->Lookup(f->FLookupKeyFields, keys, f->FLookupResultField);
   }

@@ -118,6 +118,11 @@ TField* TFields::Fields(int index) const {
 }
 
 void TFields::Add(TField* field) {
+  // A field being read gets its dataset before its name; the dataset checks it when opening.
+  if (field->ComponentState().Contains(csReading) || field->ComponentState().Contains(csLoading)) {
+    FList.push_back(field);
+    return;
+  }
   if (field->FieldName().empty()) DatabaseError(SDb::SFieldNameMissing, FDataSet);
   if (FindField(field->FieldName())) DatabaseErrorFmt(SDb::SDuplicateFieldName, {field->FieldName()}, FDataSet);
   FList.push_back(field);
@@ -178,8 +183,16 @@ TField::TField(TComponent* owner) : TComponent(owner) {}
 
 TField::~TField() {
   if (FDataSet) {
+    // Out of the list first (so closing cannot free it again), then, as the host does, an
+    // open dataset closes, so that no link keeps this field.
     FDataSet->Fields()->Remove(this);
-    if (FDataSet->Active() && !(FDataSet->ComponentState().Contains(csDestroying))) FDataSet->DataEvent(deFieldListChange, 0);
+    if (FDataSet->Active()) {
+      try {
+        FDataSet->Close();
+      } catch (...) {
+        KwHandleCurrentException(FDataSet);
+      }
+    }
   }
   SetLookupDataSet(nullptr);
 }
@@ -495,6 +508,7 @@ Variant TIntegerField::AsVariant() const {
   const Variant& v = Data();
   if (v.IsNull() || v.IsEmpty()) return Null();
   if (FDataType == ftLargeint) return Variant((long long)v.AsInt64());
+  if (FDataType == ftLongWord) return Variant(unsigned(v.AsInt64()));
   return Variant(v.AsInteger());
 }
 

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "host/Filer.h"
 #include "host/Streams.h"
 #include "host/Sysutils.h"
 #include "host/Typreg.h"
@@ -219,6 +220,7 @@ Variant ReadValue(TIn& in, TFieldType type) {
 }  // namespace
 
 KW_BEGIN_CLASS(TClientDataSet, TDataSet) {
+  b.Prop(L"FieldDefs", &TClientDataSet::FieldDefs, &TClientDataSet::SetFieldDefs);
   b.Prop(L"FileName", &TClientDataSet::FileName, &TClientDataSet::SetFileName);
   b.Prop(L"IndexFieldNames", &TClientDataSet::IndexFieldNames, &TClientDataSet::SetIndexFieldNames);
   b.Prop(L"IndexName", &TClientDataSet::IndexName, &TClientDataSet::SetIndexName);
@@ -291,6 +293,8 @@ void TClientDataSet::InternalOpen() {
 void TClientDataSet::InternalClose() {}
 
 void TClientDataSet::InternalInitFieldDefs() {
+  // Without a structure of its own the definitions are the caller's, waiting for CreateDataSet.
+  if (!FHasSchema) return;
   FieldDefs()->BeginUpdate();
   FieldDefs()->Clear();
   for (const TSchemaField& s : FSchema) {
@@ -521,9 +525,24 @@ void TClientDataSet::LoadFromFile(const String& fileName) {
   LoadFromStream(s, fileName);
 }
 
+void TClientDataSet::DefineProperties(TFiler& filer) {
+  TDataSet::DefineProperties(filer);
+  filer.DefineBinaryProperty(
+      L"Data",
+      [this](TStream& s) {
+        TBytes data(size_t(std::max<Int64>(s.Size() - s.Position(), 0)));
+        if (!data.empty()) s.ReadBuffer(data.data(), Int64(data.size()));
+        std::vector<TSchemaField> schema;
+        std::vector<std::unique_ptr<TRow>> rows;
+        Parse(data, Name().empty() ? String(L"Data") : Name() + L".Data", schema, rows);
+        Close();
+        Adopt(std::move(schema), std::move(rows));
+      },
+      [this](TStream& s) { SaveToStream(s); }, FHasSchema);
+}
+
 void TClientDataSet::LoadFromStream(TStream& stream, const String& sourceName) {
-  stream.SetPosition(0);
-  TBytes data(size_t(stream.Size()));
+  TBytes data(size_t(std::max<Int64>(stream.Size() - stream.Position(), 0)));
   if (!data.empty()) stream.ReadBuffer(data.data(), Int64(data.size()));
   std::vector<TSchemaField> schema;
   std::vector<std::unique_ptr<TRow>> rows;

@@ -42,13 +42,16 @@ class TClientDataSet : public TDataSet {
   // a failed save leaves the old file as it was.
   void SaveToFile(const String& fileName);
   void SaveToStream(TStream& stream);
-  // Reads the whole file into new rows first, then replaces the dataset's structure and rows
-  // and opens it. Raises EDatabaseError naming the file and the fault.
+  // Reads the whole file (a stream from its position on) into new rows first, then replaces
+  // the dataset's structure and rows and opens it. Raises EDatabaseError naming the file and
+  // the fault.
   void LoadFromFile(const String& fileName);
   void LoadFromStream(TStream& stream, const String& sourceName = L"stream");
   // Opening a dataset without a structure loads this file when it is set.
   const String& FileName() const { return FFileName; }
   void SetFileName(const String& v) { FFileName = v; }
+  // A form keeps the structure and rows in "Data" (the file form), as it keeps a picture.
+  void DefineProperties(TFiler& filer) override;
 
 protected:
   void InternalOpen() override;

@@ -278,3 +278,23 @@ TEST(DataLinkWindow, ATextControlPaintsEachRecordOfTheWindowAsACopy) {
   EXPECT_EQ(text->Field()->AsString(), L"I");
   delete form;
 }
+
+TEST(DataSourceLife, AFieldDestroyedUnderAnOpenDataSetClosesItFirst) {
+  auto ds = People();
+  TDataSource src(nullptr);
+  src.SetDataSet(ds.get());
+  TFieldDataLink link;
+  int changes = 0;
+  link.OnDataChange = [&](TObject*) { ++changes; };
+  link.SetDataSource(&src);
+  link.SetFieldName(L"Age");
+  ASSERT_NE(link.Field(), nullptr);
+  delete ds->FieldByName(L"Age");  // a default field, freed by hand
+  EXPECT_FALSE(ds->Active());
+  EXPECT_EQ(link.Field(), nullptr);
+  EXPECT_EQ(ds->FindField(L"Age"), nullptr);
+  ds->Open();
+  EXPECT_EQ(link.Field(), ds->FieldByName(L"Age"));
+  link.SetDataSource(nullptr);
+  EXPECT_GT(changes, 1);
+}

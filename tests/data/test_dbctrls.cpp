@@ -77,6 +77,16 @@ TEST_F(DataControls, TypingEditsAndLeavingWritesTheField) {
   FData->Cancel();
 }
 
+TEST_F(DataControls, AMissingRequiredValueFocusesItsControl) {
+  ts::Focus(FOther->Handle());
+  FData->Append();
+  FData->FieldByName(L"Age")->SetAsInteger(3);
+  EXPECT_THROW(FData->Post(), EDatabaseError);
+  EXPECT_EQ(GetFocus(), FEdit->Handle());
+  EXPECT_EQ(FData->State(), dsInsert);
+  FData->Cancel();
+}
+
 TEST_F(DataControls, AFieldThatCannotChangeSwallowsTheKeys) {
   FData->FieldByName(L"Name")->SetReadOnly(true);
   ts::Focus(FEdit->Handle());
