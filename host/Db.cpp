@@ -287,9 +287,11 @@ void TDataSet::SetTempRecord(int index) {
     FTempIndex = -1;
     return;
   }
-  if (index >= InternalRecordCount()) DatabaseError(SDb::SFieldIndexError, this);
+  // While inserting, the new record stands at FCur and the rows from there on move down one.
+  int row = FState == dsInsert && index > FCur ? index - 1 : index;
+  if (row >= InternalRecordCount()) DatabaseError(SDb::SFieldIndexError, this);
   FTempBuffer.assign(FBufferSize, Null());
-  InternalGetRecord(index, FTempBuffer);
+  InternalGetRecord(row, FTempBuffer);
   FTempIndex = -1;
   CalculateFields(FTempBuffer);
   FTempIndex = index;
@@ -477,6 +479,7 @@ void TDataSet::Insert() {
   BeforeScroll(this);
   FSavedCur = FCur;
   FInsertAt = FCur < 0 ? 0 : FCur;
+  FCur = FInsertAt;
   FEditBuffer.assign(FBufferSize, Null());
   InternalInitRecord(FEditBuffer);
   FTempIndex = -1;
@@ -504,6 +507,7 @@ void TDataSet::Append() {
   BeforeScroll(this);
   FSavedCur = FCur;
   FInsertAt = InternalRecordCount();
+  FCur = FInsertAt;
   FEditBuffer.assign(FBufferSize, Null());
   InternalInitRecord(FEditBuffer);
   FTempIndex = -1;
@@ -728,10 +732,6 @@ void TDataSource::SetDataSet(TDataSet* v) {
   if (v) v->AddDataSource(this);
 }
 
-void TDataSource::Notification(TComponent* component, TOperation operation) {
-  TComponent::Notification(component, operation);
-}
-
 void TDataSource::SetEnabled(bool v) {
   if (v == FEnabled) return;
   FEnabled = v;
@@ -862,7 +862,8 @@ void TDataLink::UpdateRange() {
     FFirstRecord = 0;
     return;
   }
-  int cur = ds->CurrentIndex(), count = ds->RecordCount();
+  // An inserted record takes a place in the window of its own.
+  int cur = ds->CurrentIndex(), count = ds->RecordCount() + (ds->State() == dsInsert ? 1 : 0);
   if (cur < 0) {
     FFirstRecord = 0;
     return;
@@ -896,8 +897,7 @@ void TDataLink::SetActiveRecord(int v) {
 int TDataLink::RecordCount() const {
   TDataSet* ds = DataSet();
   if (!FActive || !ds) return 0;
-  int n = ds->RecordCount() - FFirstRecord;
-  if (ds->State() == dsInsert) ++n;
+  int n = ds->RecordCount() + (ds->State() == dsInsert ? 1 : 0) - FFirstRecord;
   return std::clamp(n, 0, FBufferCount);
 }
 

@@ -1,6 +1,7 @@
 // Data access: the abstract dataset (state machine, navigation, editing, events, the data
-// events it sends), data sources and data links with the field data link, and EDatabaseError.
-// Fields and field definitions are in Dbfields.h; the in-memory dataset in Memdata.h.
+// events it sends), data sources, and data links with the field data link. Fields, field
+// definitions and EDatabaseError with its texts are in Dbfields.h; the in-memory dataset in
+// Memdata.h. No master-detail links, filters, bookmarks or cached updates.
 #pragma once
 
 #include <memory>
@@ -180,11 +181,10 @@ private:
   std::vector<TDataSource*> FDataSources;
   std::vector<Variant> FCurBuffer, FEditBuffer, FTempBuffer, FKeyBuffer;
   int FBufferSize = 0;
-  int FCur = -1;          // the current row number; -1 when there is none
+  int FCur = -1;          // the current row number (the new record's place while inserting); -1: none
   int FInsertAt = -1;     // where an inserted record goes
   int FSavedCur = -1;     // the current row before Insert, for Cancel
   int FTempIndex = -1;    // the row SetTempRecord points at
-  TDataSetState FSavedState = dsInactive;  // under dsCalcFields and dsSetKey
   std::vector<Variant>* FCalcBuffer = nullptr;
   bool FBof = true, FEof = true;
   bool FModified = false;
@@ -220,8 +220,6 @@ class TDataSource : public TComponent {
   TNotifyEvent OnStateChange;
   TDataChangeEvent OnDataChange;
   TNotifyEvent OnUpdateData;
-
-  void Notification(TComponent* component, TOperation operation) override;
 
 private:
   friend class TDataSet;

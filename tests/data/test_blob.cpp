@@ -166,8 +166,10 @@ TEST(BlobGraphics, TheGraphicFieldKeepsABitmapBehindTheEightByteHeader) {
   EXPECT_EQ(picture.Bitmap()->Canvas()->Pixels(2, 1), clBlue);
   // A header whose count disagrees is data, not a header.
   TBytes odd = pic->AsBytes();
-  TBytes fake = {1, 0, 0, 1, 9, 0, 0, 0};
-  fake.insert(fake.end(), odd.begin(), odd.end());
+  TBytes fake(8 + odd.size());
+  const Byte header[8] = {1, 0, 0, 1, 9, 0, 0, 0};
+  std::copy(header, header + 8, fake.begin());
+  std::copy(odd.begin(), odd.end(), fake.begin() + 8);
   pic->SetAsBytes(fake);
   EXPECT_EQ(pic->BitmapBytes().size(), fake.size());
   ds->Cancel();

@@ -223,6 +223,31 @@ TEST(DataLinkWindow, BufferCountGivesAWindowThatFollowsTheCursor) {
   EXPECT_THROW(link.SetActiveRecord(3), EDatabaseError);
   ds->Last();
   EXPECT_EQ(link.ActiveRecord(), 2);
+
+  // An inserted record takes its own place in the window; the rows after it move down.
+  ds->First();
+  ds->Next();
+  ds->Insert();
+  EXPECT_EQ(link.ActiveRecord(), 1);
+  EXPECT_EQ(link.RecordCount(), 3);
+  std::vector<String> seen;
+  for (int i = 0; i < 3; ++i) {
+    link.SetActiveRecord(i);
+    seen.push_back(name->IsNull() ? L"(new)" : name->AsString());
+  }
+  EXPECT_EQ(seen, (std::vector<String>{L"Cleo", L"(new)", L"Abe"}));
+  link.SetActiveRecord(1);
+  ds->Cancel();
+  EXPECT_EQ(name->AsString(), L"Abe");
+  ds->Append();
+  EXPECT_EQ(link.ActiveRecord(), 2);
+  seen.clear();
+  for (int i = 0; i < 3; ++i) {
+    link.SetActiveRecord(i);
+    seen.push_back(name->IsNull() ? L"(new)" : name->AsString());
+  }
+  EXPECT_EQ(seen, (std::vector<String>{L"Dan", L"Eve", L"(new)"}));
+  ds->Cancel();
   link.SetDataSource(nullptr);
 }
 
