@@ -61,24 +61,29 @@ TKeyValue MakeKey(const Variant& v, TFieldType type) {
       if (type == ftFMTBcd) k.D = StrToFloatDef(v.AsString(), 0, TFormatSettings::Invariant());
       else k.S = v.AsString();
       break;
+    case skBytes: {
+      TBytes b = v.AsBytes();
+      k.S.assign(b.begin(), b.end());
+      break;
+    }
     default: k.S = VarToStr(v); break;
   }
   return k;
 }
 
 int CompareKeys(const TKeyValue& a, const TKeyValue& b, TFieldType type, bool caseInsensitive) {
-  if (a.Null || b.Null) return int(b.Null) - int(a.Null) == 0 ? 0 : (a.Null ? -1 : 1);
+  if (a.Null || b.Null) return a.Null == b.Null ? 0 : (a.Null ? -1 : 1);
   switch (StoreKind(type)) {
     case skInt: case skBool: case skCurrency: return a.I < b.I ? -1 : a.I > b.I ? 1 : 0;
     case skFloat: case skDate: return a.D < b.D ? -1 : a.D > b.D ? 1 : 0;
     case skString:
       if (type == ftFMTBcd) return a.D < b.D ? -1 : a.D > b.D ? 1 : 0;
-      [[fallthrough]];
-    default: {
-      int c = caseInsensitive ? AnsiCompareText(a.S, b.S) : AnsiCompareStr(a.S, b.S);
-      return c < 0 ? -1 : c > 0 ? 1 : 0;
-    }
+      break;
+    case skBytes: return a.S < b.S ? -1 : a.S > b.S ? 1 : 0;  // byte order
+    default: break;
   }
+  int c = caseInsensitive ? AnsiCompareText(a.S, b.S) : AnsiCompareStr(a.S, b.S);
+  return c < 0 ? -1 : c > 0 ? 1 : 0;
 }
 
 // --- writing --------------------------------------------------------------------------------
