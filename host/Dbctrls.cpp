@@ -94,8 +94,11 @@ void TDBEdit::WndProc(TMessage& message) {
       message.Result = reinterpret_cast<LResult>(FDataLink.get());
       return;
     case CM_ENTER:
-      FFocused = true;
-      if (FDataLink->Field() && FDataLink->CanModify()) FDataLink->Reset();
+      // Coming back after a refused value keeps the user's text (still focused, for us).
+      if (!FFocused) {
+        FFocused = true;
+        if (FDataLink->Field() && FDataLink->CanModify()) FDataLink->Reset();
+      }
       break;
     case CM_EXIT:
       try {

@@ -87,6 +87,42 @@ TEST_F(DataControls, AMissingRequiredValueFocusesItsControl) {
   FData->Cancel();
 }
 
+namespace {
+
+std::vector<String> gReported;
+
+void Report(TObject*) {
+  try {
+    throw;
+  } catch (const Exception& e) {
+    gReported.push_back(e.Message());
+  }
+}
+
+}  // namespace
+
+TEST_F(DataControls, TextThatDoesNotConvertStaysInTheEditAndTheFieldKeepsItsValue) {
+  auto* ageEdit = new TDBEdit(FForm);
+  ageEdit->SetParent(FForm);
+  ageEdit->SetBounds(10, 70, 150, 22);
+  ageEdit->SetDataSource(FSource);
+  ageEdit->SetDataField(L"Age");
+  auto saved = ApplicationHandleException;
+  ApplicationHandleException = &Report;
+  gReported.clear();
+  ts::Focus(ageEdit->Handle());
+  ts::TypeText(ageEdit->Handle(), L"old");
+  ts::Focus(FOther->Handle());
+  ApplicationHandleException = saved;
+  ASSERT_EQ(gReported.size(), 1u);
+  EXPECT_EQ(gReported[0], L"'old' is not a valid integer value for field 'Age'");
+  EXPECT_EQ(FData->FieldByName(L"Age")->AsInteger(), 31);
+  EXPECT_EQ(ageEdit->Text(), L"old");
+  EXPECT_EQ(GetFocus(), ageEdit->Handle());
+  FData->Cancel();
+  EXPECT_EQ(ageEdit->Text(), L"31");
+}
+
 TEST_F(DataControls, AFieldThatCannotChangeSwallowsTheKeys) {
   FData->FieldByName(L"Name")->SetReadOnly(true);
   ts::Focus(FEdit->Handle());
