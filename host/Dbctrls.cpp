@@ -100,6 +100,15 @@ void TDBEdit::WndProc(TMessage& message) {
         if (FDataLink->Field() && FDataLink->CanModify()) FDataLink->Reset();
       }
       break;
+    case WM_PRINTCLIENT:
+      // Painted as a copy (a control grid's other records, or PaintTo), the edit shows the
+      // field's text of the record the link points at, not what is being typed.
+      if (FControlState.Contains(csPaintCopy) && FDataLink->Field() && message.WParam) {
+        PaintFieldText(reinterpret_cast<HDC>(message.WParam));
+        message.Result = 0;
+        return;
+      }
+      break;
     case CM_EXIT:
       try {
         FDataLink->UpdateRecord();
@@ -115,6 +124,24 @@ void TDBEdit::WndProc(TMessage& message) {
       break;
   }
   TCustomEdit::WndProc(message);
+}
+
+void TDBEdit::PaintFieldText(HDC__* dc) {
+  RECT r;
+  GetClientRect(Handle(), &r);
+  FillRect(dc, &r, Brush()->Handle());
+  LRESULT margins = SendMessageW(Handle(), EM_GETMARGINS, 0, 0);
+  r.left += LOWORD(margins);
+  r.right -= HIWORD(margins);
+  int savedMode = SetBkMode(dc, TRANSPARENT);
+  COLORREF savedColor = SetTextColor(dc, ColorToRGB(Enabled() ? Font()->Color() : clGrayText));
+  HGDIOBJ savedFont = SelectObject(dc, Font()->Handle());
+  String text = FDataLink->Field()->DisplayText();
+  UINT align = FAlignment == taRightJustify ? DT_RIGHT : FAlignment == taCenter ? DT_CENTER : DT_LEFT;
+  DrawTextW(dc, text.c_str(), int(text.size()), &r, align | DT_SINGLELINE | DT_NOPREFIX | DT_TOP);
+  SelectObject(dc, savedFont);
+  SetTextColor(dc, savedColor);
+  SetBkMode(dc, savedMode);
 }
 
 bool TDBEdit::ExecuteAction(TBasicAction* action) {

@@ -6,6 +6,8 @@
 #include "host/Db.h"
 #include "host/StdCtrls.h"
 
+struct HDC__;
+
 namespace kw {
 
 class TDBEdit : public TCustomEdit {
@@ -37,6 +39,7 @@ private:
   void DataChange(TObject* sender);
   void EditingChange(TObject* sender);
   void UpdateData(TObject* sender);
+  void PaintFieldText(HDC__* dc);
   std::unique_ptr<TFieldDataLink> FDataLink;
   bool FFocused = false;
 };

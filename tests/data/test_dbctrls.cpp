@@ -3,6 +3,7 @@
 // control's data link.
 #include <gtest/gtest.h>
 
+#include "host/Bitmap.h"
 #include "host/Dbactions.h"
 #include "host/Dbctrls.h"
 #include "host/Forms.h"
@@ -121,6 +122,38 @@ TEST_F(DataControls, TextThatDoesNotConvertStaysInTheEditAndTheFieldKeepsItsValu
   EXPECT_EQ(GetFocus(), ageEdit->Handle());
   FData->Cancel();
   EXPECT_EQ(ageEdit->Text(), L"31");
+}
+
+TEST_F(DataControls, PaintedAsACopyTheEditShowsTheFieldOfTheLinksRecord) {
+  auto ink = [](TWinControl* c) {
+    TBitmap b(c->Width(), c->Height());
+    c->PaintTo(b.Canvas(), 0, 0);
+    TColor bg = b.Canvas()->Pixels(c->Width() - 5, c->Height() / 2);
+    int n = 0;
+    for (int y = 0; y < c->Height(); ++y)
+      for (int x = 0; x < c->Width(); ++x) n += b.Canvas()->Pixels(x, y) != bg;
+    return n;
+  };
+  int cleo = ink(FEdit);
+  FData->Next();
+  int abe = ink(FEdit);
+  FData->First();
+  ts::Focus(FEdit->Handle());
+  FEdit->SelectAll();
+  ts::TypeText(FEdit->Handle(), L"WWWWWWWWWW");
+  ASSERT_EQ(FEdit->Text(), L"WWWWWWWWWW");
+  EXPECT_EQ(ink(FEdit), cleo);  // the typing is not the field's yet
+  // As a control grid paints its other rows: the link points at another record of its window.
+  FEdit->DataLink()->SetBufferCount(3);
+  FEdit->DataLink()->SetActiveRecord(1);
+  EXPECT_EQ(ink(FEdit), abe);
+  FEdit->DataLink()->SetActiveRecord(0);
+  auto* plain = new TEdit(FForm);
+  plain->SetParent(FForm);
+  plain->SetBounds(10, 100, FEdit->Width(), FEdit->Height());
+  plain->SetText(L"WWWWWWWWWW");
+  EXPECT_GT(ink(plain), cleo + 40);
+  FData->Cancel();
 }
 
 TEST_F(DataControls, AFieldThatCannotChangeSwallowsTheKeys) {
