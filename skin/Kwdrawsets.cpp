@@ -29,23 +29,38 @@ TKwBackGroundValues ValuesOf(const TKwStyleItemBackGround& item) {
   return v;
 }
 
+// Screen rectangles of a control, from its window when it has one and from the host's
+// geometry otherwise: painting never makes a window.
 TRect WindowRectOf(HWND wnd) {
   RECT rc;
   Win32Check(::GetWindowRect(wnd, &rc) != FALSE);
   return TRect(rc.left, rc.top, rc.right, rc.bottom);
 }
 
-// Both corners of a rectangle in wnd's client coordinates, mapped to the screen.
-TRect ClientToScreenRect(HWND wnd, const TRect& r) {
-  POINT a{r.Left, r.Top}, b{r.Right, r.Bottom};
-  Win32Check(::ClientToScreen(wnd, &a) != FALSE && ::ClientToScreen(wnd, &b) != FALSE);
-  return TRect(a.x, a.y, b.x, b.y);
+TRect WindowRectOf(TWinControl* control) {
+  if (control->HandleAllocated()) return WindowRectOf(control->Handle());
+  TRect r = control->BoundsRect();
+  if (TWinControl* parent = control->Parent()) {
+    TPoint o = parent->ClientOrigin();
+    OffsetRect(r, o.X, o.Y);
+  }
+  return r;
 }
+
+// Both corners of a rectangle in the control's client coordinates, mapped to the screen.
+TRect ClientToScreenRect(TWinControl* control, const TRect& r) {
+  TPoint a = control->ClientToScreen(r.TopLeft()), b = control->ClientToScreen(r.BottomRight());
+  return TRect(a.X, a.Y, b.X, b.Y);
+}
+
+TRect ClientRectOnScreen(TWinControl* control) { return ClientToScreenRect(control, control->ClientRect()); }
 
 TRect ClientRectOnScreen(HWND wnd) {
   RECT rc;
   Win32Check(::GetClientRect(wnd, &rc) != FALSE);
-  return ClientToScreenRect(wnd, TRect(rc.left, rc.top, rc.right, rc.bottom));
+  POINT a{rc.left, rc.top}, b{rc.right, rc.bottom};
+  Win32Check(::ClientToScreen(wnd, &a) != FALSE && ::ClientToScreen(wnd, &b) != FALSE);
+  return TRect(a.x, a.y, b.x, b.y);
 }
 
 }  // namespace
@@ -86,25 +101,26 @@ void KwPaintTransparentBackGround(TCanvas* canvas, const TRect& r, const TRect& 
     answer.Control = control;
   }
 
-  HWND own = control->Handle();
+  TRect reference = windowRect ? WindowRectOf(control) : ClientRectOnScreen(control);
   if (isForm) {
-    if (auto* form = dynamic_cast<TCustomForm*>(control); form && form->ClientHandle()) own = form->ClientHandle();
+    // An MDI parent's children live in its client window, which is then the reference.
+    auto* form = dynamic_cast<TCustomForm*>(control);
+    if (HWND client = form ? form->ClientHandle() : nullptr)
+      reference = windowRect ? WindowRectOf(client) : ClientRectOnScreen(client);
   }
-  TRect reference = windowRect ? WindowRectOf(own) : ClientRectOnScreen(own);
 
   TRect back = reference;
   // A control without a parent has nothing beneath it: its own place stands in.
   if (TWinControl* under = answer.Control) {
-    HWND wnd = under->Handle();
     if (answer.Found) {
-      back = WindowRectOf(wnd);
+      back = WindowRectOf(under);
     } else if (!isForm || fromParent) {
       if (under->ControlState().Contains(csPaintCopy)) {
         // Painted into another device context, the window stands at that context's origin.
-        TRect w = WindowRectOf(wnd);
-        back = ClientToScreenRect(wnd, TRect(0, 0, w.Width(), w.Height()));
+        TRect w = WindowRectOf(under);
+        back = ClientToScreenRect(under, TRect(0, 0, w.Width(), w.Height()));
       } else {
-        back = ClientRectOnScreen(wnd);
+        back = ClientRectOnScreen(under);
       }
     }
   }

@@ -1,7 +1,7 @@
 // The rendering routines: colour arithmetic, the 8-bit palette, the grid brush, gradient and
 // image fills of a rectangle, the 44 shapes as drawing and as regions, their solid, hatched
-// and gradient fills, borders and the small design-time marks. The wrappers that read style
-// sets and shape descriptors build on the value-taking cores here.
+// and gradient fills, borders and the small design-time marks; and the painters that read style
+// sets and shape descriptors (Kwdrawsets.cpp), which build on the value-taking cores here.
 #pragma once
 
 #include <memory>
