@@ -81,10 +81,10 @@ private:
 };
 
 // The standard sets must exist before a descriptor names one as its fallback.
-template <class TSet, class TDefault>
-std::unique_ptr<TSet> OwnedSet(TDefault*& standard) {
+template <class TStyleSetKind, class TDefault>
+std::unique_ptr<TStyleSetKind> OwnedSet(TDefault*& standard) {
   KwInitStyleSets();
-  return std::make_unique<TSet>(standard, false);
+  return std::make_unique<TStyleSetKind>(standard, false);
 }
 
 template <class TOwner, class TSub>
