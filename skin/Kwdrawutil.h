@@ -1,7 +1,7 @@
 // The rendering routines: colour arithmetic, the 8-bit palette, the grid brush, gradient and
 // image fills of a rectangle, the 44 shapes as drawing and as regions, their solid, hatched
-// and gradient fills, borders and the small design-time marks. The wrappers that read style
-// sets and shape descriptors build on the value-taking cores here.
+// and gradient fills, borders and the small design-time marks; and the painters that read style
+// sets and shape descriptors (Kwdrawsets.cpp), which build on the value-taking cores here.
 #pragma once
 
 #include <memory>
@@ -20,6 +20,12 @@ namespace kw {
 class TCanvas;
 class TBitmap;
 class TKwMemoryImage;
+class TWinControl;
+class TKwSetBackGround;
+class TKwSetColor;
+class TKwBrush;
+class TKwPen;
+class TKwFullShape;
 
 // Image references resolve through the layer that owns image packages; until it fills this in,
 // every image counts as empty. The result is a fresh bitmap the caller owns, or null.
@@ -109,5 +115,39 @@ void KwPaintLimits(TCanvas* canvas, const TRect& r, int width, int height, int s
 void KwDrawDirection(const TRect& r, TCanvas* canvas, TKwMoveDirection direction, TColor color);
 void KwDrawGridLines(TCanvas* canvas, const TRect& r, TColor lineColor, TColor boxColor, int step, bool drawLines,
                      bool drawBox, bool linesInverted, bool boxInverted);
+
+// --- painting from style sets and descriptors ----------------------------------------------
+
+// The answer to the background question (library event 5) that a control asks its parent
+// chain: whoever owns the background under it fills all three fields.
+struct TKwBackGroundAnswer {
+  TKwSetBackGround* SetBackGround = nullptr;
+  TWinControl* Control = nullptr;
+  bool Found = false;
+};
+
+// The set's package item (gradient, image or solid), else the set's own colour.
+void KwPaintBackGroundEx(TCanvas* canvas, const TRect& r, TKwSetBackGround* set, int maxSteps);
+// Nothing without a set.
+void KwPaintBackGround(TCanvas* canvas, const TRect& r, TKwSetBackGround* set);
+// Paints into r the part of the background of the window under control, aligned so that its
+// gradient or image runs on across the control. The owner is asked for with event 5: of the
+// parent when fromParent, else of the control itself, which then paints set.
+void KwPaintTransparentBackGround(TCanvas* canvas, const TRect& r, const TRect& exclude, TWinControl* control,
+                                  bool windowRect, bool isForm, TKwSetBackGround* set, bool fromParent);
+
+// The general face painter: border, gradient, fill and outline from the sets and descriptors
+// (any of background, colorSet, brush and pen may be null; penWidth 0 or less: the pen's own).
+void KwPaintShape(TCanvas* canvas, const TRect& r, TKwBorderStyle border, int borderWidth, TKwShapes shape,
+                  bool reflection, TKwShapeOrientation orientation, bool down, TKwSetBackGround* background,
+                  TKwSetColor* colorSet, TKwBrush* brush, TKwPen* pen, bool useColorSet, int penWidth);
+// The face of buttons and tabs.
+void KwPaintShapeEx(TCanvas* canvas, const TRect& r, TKwBorderStyle border, TKwShapes shape, bool reflection,
+                    TKwShapeOrientation orientation, bool down, TKwSetBackGround* background,
+                    TKwSetColor* penColorSet, int penWidth);
+// A full shape as described; callers test its Visible.
+void KwPaintFullShape(TCanvas* canvas, const TRect& r, TKwFullShape* shape, TKwSetBackGround* background);
+// The shadow of a full shape, on r already moved to where the shadow falls.
+void KwPaintFullShapeShadow(TCanvas* canvas, const TRect& r, TKwFullShape* shape);
 
 }  // namespace kw

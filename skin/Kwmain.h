@@ -1,6 +1,6 @@
 // The shared enumerations of the rendering layer (streamed by member name) and the shape
 // descriptor TKwBasicShape. Descriptors that own style sets or image references (brush, pen,
-// full, button and check shapes, button backgrounds and images) live with those classes.
+// full, button and check shapes, button backgrounds and images) are in Kwshapes.h.
 #pragma once
 
 #include "host/Classes.h"
