@@ -1040,13 +1040,25 @@ void TKwImageIMKW::AssignTo(TPersistent* dest) const {
 
 namespace {
 
-// The IMKW class and its clipboard format come with the library.
+// What the renderers draw for a reference: a bitmap of its resolved image.
+std::unique_ptr<TBitmap> ResolveImage(const TKwMemoryImage* reference) {
+  if (!reference) return nullptr;
+  TKwPkgImagesImage* image = const_cast<TKwMemoryImage*>(reference)->Info();
+  return image ? image->NewBitmap() : nullptr;
+}
+
+// The IMKW class and its clipboard format come with the library, and so does the renderers'
+// way to images.
 void RegisterIMKW() {
   TPicture::RegisterFileFormat(L"imkw", L"KwSuite Image File", TKwImageIMKW::StaticClass());
   TPicture::RegisterClipboardFormat(KwClipboardFormatIMKW(), TKwImageIMKW::StaticClass());
+  KwResolveImage = &ResolveImage;
 }
 
-void UnregisterIMKW() { TPicture::UnregisterGraphicClass(TKwImageIMKW::StaticClass()); }
+void UnregisterIMKW() {
+  KwResolveImage = nullptr;
+  TPicture::UnregisterGraphicClass(TKwImageIMKW::StaticClass());
+}
 
 const bool GIMKWUnit = (KwAddUnit(&RegisterIMKW, &UnregisterIMKW), true);
 
