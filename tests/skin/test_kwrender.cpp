@@ -8,6 +8,7 @@
 #include "host/Imaging.h"
 #include "host/Sysutils.h"
 #include "host/Win.h"
+#include "tests/support/Process.h"
 
 using namespace kw;
 
@@ -19,44 +20,18 @@ struct TRun {
   bool Output = false;
 };
 
-String Dir() {
-  wchar_t path[MAX_PATH];
-  GetModuleFileNameW(nullptr, path, MAX_PATH);
-  return ExtractFilePath(path);
-}
+String Dir() { return testsupport::ProgramFolder(); }
 
 // Writes the job beside the test program, runs kwrender on it and collects what it says.
 TRun Render(const std::string& job, const String& name = L"kwrender_job") {
   String jobFile = Dir() + name + L".json", out = Dir() + name + L".png";
   DeleteFileW(out.c_str());
   std::ofstream(jobFile.c_str(), std::ios::binary) << job;
-  SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
-  HANDLE readErr, writeErr;
-  CreatePipe(&readErr, &writeErr, &sa, 0);
-  SetHandleInformation(readErr, HANDLE_FLAG_INHERIT, 0);
-  STARTUPINFOW si{};
-  si.cb = sizeof si;
-  si.dwFlags = STARTF_USESTDHANDLES;
-  si.hStdError = writeErr;
-  si.hStdOutput = writeErr;
-  si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-  PROCESS_INFORMATION pi{};
-  String cmd = L"\"" + Dir() + L"kwrender.exe\" \"" + jobFile + L"\" \"" + out + L"\"";
+  testsupport::TProgramRun p =
+      testsupport::RunProgram(L"\"" + Dir() + L"kwrender.exe\" \"" + jobFile + L"\" \"" + out + L"\"");
   TRun run;
-  if (!CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi)) {
-    run.Exit = DWORD(-1);
-    run.Err = "could not start kwrender";
-    return run;
-  }
-  CloseHandle(writeErr);
-  char buf[512];
-  DWORD got;
-  while (ReadFile(readErr, buf, sizeof buf, &got, nullptr) && got) run.Err.append(buf, got);
-  WaitForSingleObject(pi.hProcess, INFINITE);
-  GetExitCodeProcess(pi.hProcess, &run.Exit);
-  CloseHandle(pi.hProcess);
-  CloseHandle(pi.hThread);
-  CloseHandle(readErr);
+  run.Exit = p.Exit;
+  run.Err = p.Started ? p.Output : "could not start kwrender";
   run.Output = FileExists(out);
   return run;
 }
