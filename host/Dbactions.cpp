@@ -6,11 +6,8 @@
 
 namespace kw {
 
-KW_BEGIN_CLASS(TDataSetAction, TBasicAction) {
+KW_BEGIN_CLASS(TDataSetAction, TAction) {
   b.Prop(L"DataSource", &TDataSetAction::DataSource, &TDataSetAction::SetDataSource);
-  b.Prop(L"Enabled", &TDataSetAction::Enabled, &TDataSetAction::SetEnabled).Default(true);
-  b.Event(L"OnExecute", &TDataSetAction::OnExecute);
-  b.Event(L"OnUpdate", &TDataSetAction::OnUpdate);
 }
 
 TDataSetAction::~TDataSetAction() { SetDataSource(nullptr); }
@@ -22,14 +19,8 @@ void TDataSetAction::SetDataSource(TDataSource* v) {
   if (v) v->FreeNotification(this);
 }
 
-void TDataSetAction::SetEnabled(bool v) {
-  if (v == FEnabled) return;
-  FEnabled = v;
-  Change();
-}
-
 void TDataSetAction::Notification(TComponent* component, TOperation operation) {
-  TBasicAction::Notification(component, operation);
+  TAction::Notification(component, operation);
   if (operation == opRemove && component == FDataSource) FDataSource = nullptr;
 }
 
@@ -45,15 +36,15 @@ TDataSet* TDataSetAction::GetDataSet(TObject* target) const {
 }
 
 bool TDataSetAction::Execute() {
-  if (OnExecute) return TBasicAction::Execute();
+  if (OnExecute) return TAction::Execute();
   if (!FDataSource || !HandlesTarget(FDataSource)) return false;
-  if (!FEnabled) return false;
+  if (!Enabled()) return false;
   ExecuteTarget(FDataSource);
   return true;
 }
 
 bool TDataSetAction::Update() {
-  if (OnUpdate) return TBasicAction::Update();
+  if (OnUpdate) return TAction::Update();
   if (!FDataSource || !HandlesTarget(FDataSource)) return false;
   UpdateTarget(FDataSource);
   return true;

@@ -1,23 +1,21 @@
 // The standard dataset actions (first, prior, next, last, insert, delete, edit, post, cancel,
 // refresh): each handles a data source target, runs its operation and states when it applies.
-// They stand on TBasicAction through TDataSetAction until the action list's TAction is there.
+// They are actions of action lists (TAction), with a data source of their own or the one offered.
 #pragma once
 
+#include "host/ActnList.h"
 #include "host/Controls.h"
 #include "host/Db.h"
 
 namespace kw {
 
-class TDataSetAction : public TBasicAction {
-  KW_CLASS(TDataSetAction, TBasicAction)
-  explicit TDataSetAction(TComponent* owner) : TBasicAction(owner) {}
+class TDataSetAction : public TAction {
+  KW_CLASS(TDataSetAction, TAction)
+  explicit TDataSetAction(TComponent* owner) : TAction(owner) {}
   ~TDataSetAction() override;
   // The fixed target; without one the action takes any data source offered to it.
   TDataSource* DataSource() const { return FDataSource; }
   void SetDataSource(TDataSource* v);
-  // Whether the operation applies now, as UpdateTarget last found it.
-  bool Enabled() const { return FEnabled; }
-  void SetEnabled(bool v);
   bool HandlesTarget(TObject* target) override;
   // OnExecute / OnUpdate when assigned, else the action's own data source.
   bool Execute() override;
@@ -29,7 +27,6 @@ protected:
 
 private:
   TDataSource* FDataSource = nullptr;
-  bool FEnabled = true;
 };
 
 #define KW_DATASET_ACTION(Name)                                  \
