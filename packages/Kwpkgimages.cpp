@@ -34,7 +34,7 @@ KW_BEGIN_CLASS(TKwPkgImages, TKwPkgInfo) {
       .Stored(&TKwPkgImages::DefaultExtStored);
   b.Event(L"OnChange", &TKwPkgImages::OnChange);
 }
-KW_REGISTER_CLASS(TKwMemoryImage, TPersistent)
+KW_REGISTER_CLASS(TKwMemoryImage, TKwImageReference)
 KW_REGISTER_CLASS(TKwImageIMKW, TGraphic)
 
 namespace {
@@ -857,7 +857,7 @@ void TKwMemoryImage::Assign(const TPersistent* source) {
     Change();
     return;
   }
-  TPersistent::Assign(source);
+  TKwImageReference::Assign(source);
 }
 
 void TKwMemoryImage::DefineProperties(TFiler& filer) {
@@ -1053,10 +1053,12 @@ void RegisterIMKW() {
   TPicture::RegisterFileFormat(L"imkw", L"KwSuite Image File", TKwImageIMKW::StaticClass());
   TPicture::RegisterClipboardFormat(KwClipboardFormatIMKW(), TKwImageIMKW::StaticClass());
   KwResolveImage = &ResolveImage;
+  KwSetImageReferenceFactory([]() -> TKwImageReference* { return new TKwMemoryImage(); });
 }
 
 void UnregisterIMKW() {
   KwResolveImage = nullptr;
+  KwSetImageReferenceFactory(nullptr);
   TPicture::UnregisterGraphicClass(TKwImageIMKW::StaticClass());
 }
 

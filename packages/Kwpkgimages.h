@@ -11,6 +11,7 @@
 #include "host/Graphic.h"
 #include "host/Streams.h"
 #include "packages/Kwpkginfo.h"
+#include "skin/Kwimageref.h"
 
 struct HRGN__;
 
@@ -194,8 +195,8 @@ void KwSetAppImagesAccessor(TKwAppImagesAccessor accessor);
 const TKwAppImages* KwAppImages();
 
 // A reference to an image by package name and id (-1 none, -2 the default pair).
-class TKwMemoryImage : public TPersistent {
-  KW_CLASS(TKwMemoryImage, TPersistent)
+class TKwMemoryImage : public TKwImageReference {
+  KW_CLASS(TKwMemoryImage, TKwImageReference)
   explicit TKwMemoryImage(const String& pkgName = String(), int id = -1, bool useDefault = false);
   // Already resolved to image (for temporary drawing).
   explicit TKwMemoryImage(TKwPkgImagesImage* image);
@@ -215,15 +216,14 @@ class TKwMemoryImage : public TPersistent {
   TKwPkgImagesImage* CachedImage() const { return FCachedImage; }
   bool Defined() const;
   TKwPkgImagesImage* Info();
-  bool Empty();
-  int Width();
-  int Height();
+  bool Empty() override;
+  int Width() override;
+  int Height() override;
   int Frames();
   int FrameWidth();
   virtual void Change() { OnChange(this); }
   void Assign(const TPersistent* source) override;
   void DefineProperties(TFiler& filer) override;
-  TNotifyEvent OnChange;
 
 private:
   friend void KwUpdateImages();

@@ -58,7 +58,13 @@ KW_BEGIN_CLASS(TKwBGsButton, TPersistent) {
   b.Prop(L"SetBGDisabled", &TKwBGsButton::SetBGDisabled, &TKwBGsButton::SetSetBGDisabled);
 }
 
-KW_REGISTER_CLASS(TKwImagesButton, TPersistent)
+KW_BEGIN_CLASS(TKwImagesButton, TPersistent) {
+  b.Prop(L"ImageUp", &TKwImagesButton::ImageUp, &TKwImagesButton::SetImageUp);
+  b.Prop(L"ImageDown", &TKwImagesButton::ImageDown, &TKwImagesButton::SetImageDown);
+  b.Prop(L"ImageOver", &TKwImagesButton::ImageOver, &TKwImagesButton::SetImageOver);
+  b.Prop(L"ImageExclusive", &TKwImagesButton::ImageExclusive, &TKwImagesButton::SetImageExclusive);
+  b.Prop(L"ImageDisabled", &TKwImagesButton::ImageDisabled, &TKwImagesButton::SetImageDisabled);
+}
 
 KW_BEGIN_CLASS(TKwSingleCheck, TPersistent) {
   b.Prop(L"Style", &TKwSingleCheck::Style, &TKwSingleCheck::SetStyle).Default(cksImage);
@@ -338,7 +344,14 @@ void TKwBGsButton::Assign(const TPersistent* source) {
 void TKwBGsButton::Change() { OnChange(this); }
 void TKwBGsButton::NotifyChange(TObject*) { Change(); }
 
-TKwImagesButton::TKwImagesButton(TPersistent*) {}
+TKwImagesButton::TKwImagesButton(TPersistent*) {
+  for (auto& image : FImages) {
+    image.reset(KwNewImageReference());
+    image->OnChange = [this](TObject* sender) { NotifyChange(sender); };
+  }
+}
+
+TKwImagesButton::~TKwImagesButton() = default;
 
 void TKwImagesButton::Assign(const TPersistent* source) {
   auto* images = dynamic_cast<const TKwImagesButton*>(source);
@@ -346,7 +359,19 @@ void TKwImagesButton::Assign(const TPersistent* source) {
     inherited::Assign(source);
     return;
   }
-  // The references are what an Assign copies; without them nothing differs, so no change.
+  // While copying, the references only mark that something differed: one change at the end.
+  FModified = false;
+  for (int i = 0; i < 5; ++i) {
+    FImages[i]->OnChange = [this](TObject* sender) { NotifyModified(sender); };
+    try {
+      FImages[i]->Assign(images->FImages[i].get());
+    } catch (...) {
+      FImages[i]->OnChange = [this](TObject* sender) { NotifyChange(sender); };
+      throw;
+    }
+    FImages[i]->OnChange = [this](TObject* sender) { NotifyChange(sender); };
+  }
+  if (FModified) Change();
   FModified = false;
 }
 

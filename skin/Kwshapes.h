@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "skin/Kwmain.h"
+#include "skin/Kwimageref.h"
 #include "skin/Kwsets.h"
 
 namespace kw {
@@ -189,8 +190,21 @@ private:
 class TKwImagesButton : public TPersistent {
   KW_CLASS(TKwImagesButton, TPersistent)
   explicit TKwImagesButton(TPersistent* owner = nullptr);
+  ~TKwImagesButton() override;
   // Raises one change only when a reference changed while copying.
   void Assign(const TPersistent* source) override;
+
+  // One image per button state, owned; the setters copy.
+  TKwImageReference* ImageUp() const { return FImages[0].get(); }
+  void SetImageUp(TKwImageReference* v) { FImages[0]->Assign(v); }
+  TKwImageReference* ImageDown() const { return FImages[1].get(); }
+  void SetImageDown(TKwImageReference* v) { FImages[1]->Assign(v); }
+  TKwImageReference* ImageOver() const { return FImages[2].get(); }
+  void SetImageOver(TKwImageReference* v) { FImages[2]->Assign(v); }
+  TKwImageReference* ImageExclusive() const { return FImages[3].get(); }
+  void SetImageExclusive(TKwImageReference* v) { FImages[3]->Assign(v); }
+  TKwImageReference* ImageDisabled() const { return FImages[4].get(); }
+  void SetImageDisabled(TKwImageReference* v) { FImages[4]->Assign(v); }
 
   void Change();
   void NotifyChange(TObject* sender);
@@ -199,6 +213,7 @@ class TKwImagesButton : public TPersistent {
   TNotifyEvent OnChange;
 
 private:
+  std::unique_ptr<TKwImageReference> FImages[5];
   bool FModified = false;
 };
 

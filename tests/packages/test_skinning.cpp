@@ -5,15 +5,18 @@
 
 #include "core/Kwlinks.h"
 #include "host/Bitmap.h"
+#include "host/Filer.h"
 #include "host/Forms.h"
 #include "host/Imaging.h"
 #include "host/Streams.h"
 #include "host/Sysutils.h"
+#include "host/Typreg.h"
 #include "host/Win.h"
 #include "packages/Kwexcept.h"
 #include "packages/Kwpkgdisplay.h"
 #include "packages/Kwpkgimages.h"
 #include "skin/Kwdrawutil.h"
+#include "skin/Kwshapes.h"
 #include "tests/support/Input.h"
 
 using namespace kw;
@@ -169,4 +172,60 @@ TEST(DisplayLists, NamesAreUniqueAndFoundThroughTheHash) {
   colors.GetSetColor(5)->SetName(L"Renamed");
   EXPECT_EQ(colors.Find(L"RENAMED"), colors.GetSetColor(5));
   EXPECT_EQ(colors.Find(L"Set4"), nullptr) << "the old name is gone";
+}
+
+namespace {
+
+// A component publishing a button's images, as a button control would.
+class TImagesHolder : public TComponent {
+  KW_CLASS(TImagesHolder, TComponent)
+  explicit TImagesHolder(TComponent* owner) : TComponent(owner), FImages(std::make_unique<TKwImagesButton>()) {}
+  TKwImagesButton* Images() const { return FImages.get(); }
+  void SetImages(TKwImagesButton* v) { FImages->Assign(v); }
+
+private:
+  std::unique_ptr<TKwImagesButton> FImages;
+};
+
+}  // namespace
+
+KW_BEGIN_CLASS(TImagesHolder, TComponent) { b.Prop(L"Images", &TImagesHolder::Images, &TImagesHolder::SetImages); }
+
+TEST(Skinning, ButtonImagesAreRealReferencesThatStreamAndTellTheirOwner) {
+  KwInitMainUnit();
+  TImagesHolder holder(nullptr);
+  holder.SetName(L"Holder");
+  auto* up = dynamic_cast<TKwMemoryImage*>(holder.Images()->ImageUp());
+  ASSERT_NE(up, nullptr) << "the image package makes the references";
+  EXPECT_EQ(up->Id(), -1);
+  int changes = 0;
+  holder.Images()->OnChange = [&](TObject*) { ++changes; };
+  up->PkgId(L"Glyphs", 3);
+  EXPECT_EQ(changes, 1) << "a reference's change reaches the descriptor";
+
+  TKwImagesButton copy;
+  int copyChanges = 0;
+  copy.OnChange = [&](TObject*) { ++copyChanges; };
+  copy.Assign(holder.Images());
+  EXPECT_EQ(copyChanges, 1) << "one change for the whole copy";
+  EXPECT_EQ(dynamic_cast<TKwMemoryImage*>(copy.ImageUp())->Id(), 3);
+  copy.Assign(holder.Images());
+  EXPECT_EQ(copyChanges, 1) << "nothing differed";
+
+  // The references stream inside the descriptor.
+  TBytesStream bin;
+  {
+    TWriter w(bin);
+    w.WriteRootComponent(&holder);
+  }
+  bin.SetPosition(0);
+  TImagesHolder back(nullptr);
+  {
+    TReader r(bin);
+    r.ReadRootComponent(&back);
+  }
+  auto* backUp = dynamic_cast<TKwMemoryImage*>(back.Images()->ImageUp());
+  EXPECT_EQ(backUp->PkgName(), L"Glyphs");
+  EXPECT_EQ(backUp->Id(), 3);
+  EXPECT_EQ(dynamic_cast<TKwMemoryImage*>(back.Images()->ImageDown())->Id(), -1);
 }
