@@ -9,6 +9,7 @@
 #include "core/Kwlinks.h"
 #include "host/Clipboard.h"
 #include "host/Filer.h"
+#include "host/Formtext.h"
 #include "host/Imaging.h"
 #include "host/Streams.h"
 #include "host/Typreg.h"
@@ -471,4 +472,70 @@ TEST_F(PkgImagesTest, ReadersSurviveDamagedInput) {
     }
   }
   EXPECT_GT(refused, 30) << "damage is noticed, not read as data";
+}
+
+namespace {
+
+class TPkgRoot : public TComponent {
+  KW_CLASS(TPkgRoot, TComponent)
+  explicit TPkgRoot(TComponent* owner) : TComponent(owner) {}
+};
+
+std::string RootText(TComponent* root, TBytes* binary = nullptr) {
+  TBytesStream bin;
+  {
+    TWriter w(bin);
+    w.WriteRootComponent(root);
+  }
+  if (binary) *binary = bin.Bytes();
+  bin.SetPosition(0);
+  TBytesStream text;
+  ObjectBinaryToText(bin, text);
+  TBytes b = text.Bytes();
+  return std::string(b.begin(), b.end());
+}
+
+}  // namespace
+
+KW_REGISTER_CLASS(TPkgRoot, TComponent)
+
+TEST_F(PkgImagesTest, FormStreamsCarryTheModeTheNameAndTheData) {
+  TPkgRoot root(nullptr);
+  root.SetName(L"Root");
+  auto* pkg = new TKwPkgImages(&root);
+  pkg->SetName(L"Images");
+  pkg->SetPkgName(L"Glyphs");
+  LoadBytes(pkg->Images()->Add(2), PngBytes(clRed, 6, 6), TPngImage::StaticClass());
+  TBytes binary;
+  std::string text = RootText(&root, &binary);
+  EXPECT_NE(text.find("PkgName = 'Glyphs'"), std::string::npos) << text;
+  EXPECT_NE(text.find("Data = {"), std::string::npos) << text;
+  EXPECT_EQ(text.find("InitMode"), std::string::npos) << "rimDFM is not written";
+  EXPECT_EQ(text.find("FileName"), std::string::npos);
+
+  // Read back: the images come with the form.
+  TPkgRoot back(nullptr);
+  {
+    TBytesStream in(binary);
+    TReader r(in);
+    r.ReadRootComponent(&back);
+  }
+  auto* copy = dynamic_cast<TKwPkgImages*>(back.FindComponent(L"Images"));
+  ASSERT_NE(copy, nullptr);
+  EXPECT_EQ(copy->PkgName(), L"Glyphs");
+  ASSERT_NE(copy->Images()->FindId(2), nullptr);
+  EXPECT_EQ(NativeOf(copy->Images()->FindId(2)), NativeOf(pkg->Images()->FindId(2)));
+  EXPECT_FALSE(copy->Modified());
+  EXPECT_TRUE(copy->KwEquals(pkg));
+
+  // In a file of its own, the form keeps the mode and the name, and no content.
+  pkg->SaveFileEx(L"kw_form_glyphs", rimFILE);
+  EXPECT_EQ(pkg->InitMode(), rimFILE);
+  EXPECT_FALSE(pkg->FileModified());
+  text = RootText(&root);
+  DeleteFileW(pkg->GetFileName(L"kw_form_glyphs").c_str());
+  EXPECT_NE(text.find("InitMode = rimFILE"), std::string::npos) << text;
+  EXPECT_NE(text.find("FileName = 'kw_form_glyphs'"), std::string::npos) << text;
+  EXPECT_EQ(text.find("Data = {\r\n      "), std::string::npos) << "no bytes in the block";
+  EXPECT_FALSE(copy->KwEquals(pkg)) << "another mode";
 }
