@@ -472,41 +472,18 @@ void TDataSet::InternalInitRecord(std::vector<Variant>& values) {
   for (Variant& v : values) v = Null();
 }
 
-void TDataSet::Insert() {
-  CheckBrowseMode();
-  CheckCanModify();
-  BeforeInsert(this);
-  BeforeScroll(this);
-  FSavedCur = FCur;
-  FInsertAt = FCur < 0 ? 0 : FCur;
-  FCur = FInsertAt;
-  FEditBuffer.assign(FBufferSize, Null());
-  InternalInitRecord(FEditBuffer);
-  FTempIndex = -1;
-  SetState(dsInsert);
-  try {
-    DoOnNewRecord();
-  } catch (...) {
-    FCur = FSavedCur;
-    SetState(dsBrowse);
-    Resync();
-    throw;
-  }
-  FModified = false;
-  CalculateFields(FEditBuffer);
-  FBof = FEof = false;
-  DataEvent(deDataSetChange, 0);
-  AfterInsert(this);
-  AfterScroll(this);
-}
+void TDataSet::Insert() { BeginInsert(false); }
 
-void TDataSet::Append() {
+void TDataSet::Append() { BeginInsert(true); }
+
+// Insert and Append differ only in where the new record goes and where the cursor then stands.
+void TDataSet::BeginInsert(bool atEnd) {
   CheckBrowseMode();
   CheckCanModify();
   BeforeInsert(this);
   BeforeScroll(this);
   FSavedCur = FCur;
-  FInsertAt = InternalRecordCount();
+  FInsertAt = atEnd ? InternalRecordCount() : FCur < 0 ? 0 : FCur;
   FCur = FInsertAt;
   FEditBuffer.assign(FBufferSize, Null());
   InternalInitRecord(FEditBuffer);
@@ -523,7 +500,7 @@ void TDataSet::Append() {
   FModified = false;
   CalculateFields(FEditBuffer);
   FBof = false;
-  FEof = true;
+  FEof = atEnd;
   DataEvent(deDataSetChange, 0);
   AfterInsert(this);
   AfterScroll(this);

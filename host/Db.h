@@ -167,6 +167,7 @@ protected:
   int BufferSize() const { return FBufferSize; }
 
 private:
+  void BeginInsert(bool atEnd);
   void CreateFields();
   void BindFields(bool binding);
   void DestroyDefaultFields();

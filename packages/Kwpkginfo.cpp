@@ -219,18 +219,15 @@ void TKwPkgInfo::SaveFile() {
   SetModified(false);
 }
 
-void TKwPkgInfo::LoadFileEx(const String& name, TKwRegisterInitMode mode) {
-  if (!name.empty()) {
-    LoadFromFile(GetFileName(name));
-    SetModified(false);
-  }
-  FFileName = mode == rimFILE ? name : String();
-  if (!FFileOnly) FInitMode = mode;
-}
+void TKwPkgInfo::LoadFileEx(const String& name, TKwRegisterInitMode mode) { FileEx(name, mode, false); }
 
-void TKwPkgInfo::SaveFileEx(const String& name, TKwRegisterInitMode mode) {
+void TKwPkgInfo::SaveFileEx(const String& name, TKwRegisterInitMode mode) { FileEx(name, mode, true); }
+
+// The file is read or written first; the name and mode are taken only when that went well.
+void TKwPkgInfo::FileEx(const String& name, TKwRegisterInitMode mode, bool save) {
   if (!name.empty()) {
-    SaveToFile(GetFileName(name));
+    if (save) SaveToFile(GetFileName(name));
+    else LoadFromFile(GetFileName(name));
     SetModified(false);
   }
   FFileName = mode == rimFILE ? name : String();

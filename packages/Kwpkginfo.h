@@ -109,6 +109,7 @@ protected:
   // application controller over its packages).
   virtual bool OwnerLoadingProps() const;
   void StoreFileName(const String& name) { FFileName = name; }
+  void FileEx(const String& name, TKwRegisterInitMode mode, bool save);
   void StorePkgName(const String& name) { FPkgName = name; }
   // The header's argument while reading: the file being read, else "Stream".
   String HeaderArg() const { return FLoadingFileName.empty() ? String(L"Stream") : FLoadingFileName; }
