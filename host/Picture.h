@@ -79,9 +79,10 @@ protected:
   virtual void Changed(TObject* sender);
   void ReadData(TStream& stream);
   void WriteData(TStream& stream);
+  // Makes graphic the picture's own (no copy) and raises the change.
+  void TakeGraphic(std::unique_ptr<TGraphic> graphic);
 
 private:
-  void TakeGraphic(std::unique_ptr<TGraphic> graphic);
   template <class T>
   T* ForceGraphic();
   std::unique_ptr<TGraphic> FGraphic;

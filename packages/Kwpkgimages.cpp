@@ -7,6 +7,7 @@
 #include <cstring>
 #include <unordered_set>
 
+#include "core/Kwformatgraphics.h"
 #include "core/Kwlinks.h"
 #include "host/Application.h"
 #include "host/Clipboard.h"
@@ -52,15 +53,9 @@ bool ShuttingDown() {
   return app && app->ComponentState().Contains(csDestroying);
 }
 
-TGraphicClass ClassByName(const String& name) {
-  return Trim(name).empty() ? nullptr : TPicture::FindGraphicClass(name);
-}
+TGraphicClass ClassByName(const String& name) { return Trim(name).empty() ? nullptr : KwFindGraphicClass(name); }
 
-TGraphicClass ClassByExtension(const String& ext) {
-  String e = Trim(ext);
-  if (!e.empty() && e[0] == L'.') e.erase(0, 1);
-  return e.empty() ? nullptr : TPicture::FileFormatClass(e);
-}
+TGraphicClass ClassByExtension(const String& ext) { return KwFindGraphicFileExt(ext); }
 
 // A byte block of a record: its count, checked against what remains, then the bytes.
 std::unique_ptr<TMemoryStream> ReadBlock(TReader& r) {
@@ -275,7 +270,7 @@ void TKwPkgImagesImage::SaveToFile(const String& path) const {
     return;
   }
   if (!FGraphicClass) return;
-  String ext = TPicture::GraphicExtension(FGraphicClass);
+  String ext = KwGraphicExtension(FGraphicClass);
   String target = ext.empty() ? path : ChangeFileExt(path, L"." + ext);
   TSafeFileStream file(target);
   SaveToStream(file);
@@ -414,38 +409,14 @@ void TKwPkgImagesImage::SaveToClipBoard() const {
 }
 
 void TKwPkgImagesImage::LoadFromClipBoard() {
-  TClipboard* clip = Clipboard();
-  clip->Open();
-  try {
-    unsigned format = 0;
-    for (int i = 0; i < clip->FormatCount(); ++i) {
-      unsigned f = clip->Formats(i);
-      if (TPicture::SupportsClipboardFormat(Word(f))) {
-        format = f;
-        break;
-      }
-    }
-    TGraphicClass cls = format ? TPicture::ClipboardFormatClass(Word(format)) : nullptr;
-    if (!cls) {
-      clip->Close();
-      return;
-    }
-    std::unique_ptr<TObject> obj(cls->CreateInstance(nullptr));
-    auto* g = dynamic_cast<TGraphic*>(obj.get());
-    if (!g) {
-      clip->Close();
-      return;
-    }
-    g->LoadFromClipboardFormat(Word(format), clip->GetAsHandle(format), nullptr);
-    clip->Close();
-    TMemoryStream m;
-    g->SaveToStream(m);
-    if (cls->InheritsFrom(TKwImageIMKW::StaticClass())) LoadFromStreamIMKW(m);
-    else LoadFromStream(m, cls);
-  } catch (...) {
-    if (clip->OpenCount() > 0) clip->Close();
-    throw;
-  }
+  // The first clipboard format whose class the library knows (the system's bitmap formats
+  // among them), read as a graphic of that class.
+  std::unique_ptr<TGraphic> g = KwGraphicFromClipboard();
+  if (!g) return;
+  TMemoryStream m;
+  g->SaveToStream(m);
+  if (g->InheritsFrom(TKwImageIMKW::StaticClass())) LoadFromStreamIMKW(m);
+  else LoadFromStream(m, g->ClassType());
 }
 
 void TKwPkgImagesImage::ReadRecord(TReader& r, Word version, bool takeId) {
@@ -1050,6 +1021,10 @@ std::unique_ptr<TBitmap> ResolveImage(const TKwMemoryImage* reference) {
 // The IMKW class and its clipboard format come with the library, and so does the renderers'
 // way to images.
 void RegisterIMKW() {
+  // The host's formats first, whichever unit starts first.
+  KwInitFormatGraphics();
+  KwRegisterFormatGraphic(L"imkw", L"KwImage", TKwImageIMKW::StaticClass());
+  KwRegisterClipBoardFormat(KwClipboardFormatIMKW(), TKwImageIMKW::StaticClass());
   TPicture::RegisterFileFormat(L"imkw", L"KwSuite Image File", TKwImageIMKW::StaticClass());
   TPicture::RegisterClipboardFormat(KwClipboardFormatIMKW(), TKwImageIMKW::StaticClass());
   KwResolveImage = &ResolveImage;
@@ -1059,6 +1034,8 @@ void RegisterIMKW() {
 void UnregisterIMKW() {
   KwResolveImage = nullptr;
   KwSetImageReferenceFactory(nullptr);
+  KwUnRegisterFormatGraphic(TKwImageIMKW::StaticClass());
+  KwGetClipboardFormats()->Remove(TKwImageIMKW::StaticClass());
   TPicture::UnregisterGraphicClass(TKwImageIMKW::StaticClass());
 }
 
