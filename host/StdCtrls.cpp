@@ -218,6 +218,15 @@ void TCustomLabel::AdjustBounds() {
     ReleaseDC(nullptr, dc);
     throw;
   }
+  // A glyph may ink past its advance (a negative C width): the last one of a line would be cut
+  // at the label's edge, so the label grows by that much.
+  String text = GetLabelText();
+  if (!FWordWrap && !text.empty()) {
+    HGDIOBJ oldFont = SelectObject(dc, FFont->Handle());
+    ABC abc{};
+    if (GetCharABCWidthsW(dc, UINT(text.back()), UINT(text.back()), &abc) && abc.abcC < 0) r.Right -= abc.abcC;
+    SelectObject(dc, oldFont);
+  }
   ReleaseDC(nullptr, dc);
   int x = FLeft;
   TAlignment side = BiDiSide(this, FAlignment);
