@@ -89,3 +89,30 @@ TEST(KwRender, BadJobsNameTheCallAndMember) {
   EXPECT_NE(r.Exit, 0u);
   EXPECT_FALSE(r.Output);
 }
+
+// The README shows the example jobs' pictures: kwrender must still draw them so.
+TEST(KwRender, TheReadmeExamplesStillRenderAsShown) {
+  for (const wchar_t* name : {L"gradients", L"shapes"}) {
+    String job = L"..\\..\\examples\\render\\" + String(name) + L".json";
+    String shown = L"..\\..\\examples\\render\\" + String(name) + L".png";
+    String out = Dir() + L"readme_" + name + L".png";
+    DeleteFileW(out.c_str());
+    testsupport::TProgramRun p =
+        testsupport::RunProgram(L"\"" + Dir() + L"kwrender.exe\" \"" + job + L"\" \"" + out + L"\"");
+    ASSERT_EQ(p.Exit, 0u) << p.Output;
+    TPngImage a, b;
+    a.LoadFromFile(shown);
+    b.LoadFromFile(out);
+    TBitmap ba, bb;
+    ba.Assign(&a);
+    bb.Assign(&b);
+    ASSERT_EQ(ba.Width(), bb.Width());
+    ASSERT_EQ(ba.Height(), bb.Height());
+    int different = 0;
+    for (int y = 0; y < ba.Height(); ++y)
+      for (int x = 0; x < ba.Width(); ++x)
+        if (ba.Canvas()->Pixels(x, y) != bb.Canvas()->Pixels(x, y)) ++different;
+    EXPECT_LE(different, 40) << UTF8Encode(name);
+    DeleteFileW(out.c_str());
+  }
+}
