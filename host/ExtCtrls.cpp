@@ -212,7 +212,11 @@ void TCustomPanel::Paint() {
   String text = Caption();
   if (!FShowCaption || text.empty()) return;
   TTextFormat format = {tfSingleLine, tfExpandTabs};
-  switch (FAlignment) {
+  // Under right-to-left alignment the caption's side is mirrored, and it reads right to left.
+  TAlignment alignment = FAlignment;
+  if (UseRightToLeftAlignment()) ChangeBiDiModeAlignment(alignment);
+  if (UseRightToLeftReading()) format.Include(tfRtlReading);
+  switch (alignment) {
     case taLeftJustify: format.Include(tfLeft); break;
     case taRightJustify: format.Include(tfRight); break;
     case taCenter: format.Include(tfCenter); break;

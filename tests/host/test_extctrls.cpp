@@ -114,6 +114,14 @@ TEST(Panel, PaintsBevelsFaceAndAlignedCaption) {
     EXPECT_GT(CountColor(*bmp, TRect(4, 20, 40, 40), Rgb(clRed)), 10);
     EXPECT_EQ(CountColor(*bmp, TRect(60, 4, 116, 56), Rgb(clRed)), 0);
   }
+  // Right to left, the leading side is the right one.
+  p->SetBiDiMode(bdRightToLeft);
+  {
+    auto bmp = Snapshot(p);
+    EXPECT_GT(CountColor(*bmp, TRect(80, 20, 116, 40), Rgb(clRed)), 10);
+    EXPECT_EQ(CountColor(*bmp, TRect(4, 4, 60, 56), Rgb(clRed)), 0);
+  }
+  p->SetBiDiMode(bdLeftToRight);
   // With the parent's background the face shows the host's colour; the bevels stay.
   p->SetParentBackground(true);
   p->SetCaption(L"");
