@@ -169,7 +169,18 @@ TApplication::TApplication(TComponent* owner) : TComponent(owner) {
   FHintTimer = std::make_unique<TTimer>(nullptr);
   FHintTimer->SetEnabled(false);
   FHintTimer->SetOnTimer([this](TObject*) { HintTimerExpired(); });
+  DeclareDpiAwareness();
   Handle();
+}
+
+// Forms rescale themselves when they move to a monitor of another DPI (WM_DPICHANGED), which
+// the system sends only to per-monitor aware programs; without it the system would stretch
+// their pixels. A program whose manifest already says so keeps what it says (the call fails).
+void TApplication::DeclareDpiAwareness() {
+  using TSetContext = BOOL(WINAPI*)(HANDLE);
+  HMODULE user = GetModuleHandleW(L"user32.dll");
+  auto set = user ? reinterpret_cast<TSetContext>(GetProcAddress(user, "SetProcessDpiAwarenessContext")) : nullptr;
+  if (set) set(reinterpret_cast<HANDLE>(static_cast<INT_PTR>(-4)));  // per monitor, version 2
 }
 
 TApplication::~TApplication() {

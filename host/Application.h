@@ -172,6 +172,7 @@ protected:
   friend class TCustomForm;
   void Idle(const tagMSG& msg);
   void AppWndProc(TMessage& message);
+  static void DeclareDpiAwareness();
   bool IsMDIMsg(tagMSG& msg);
   void DestroyHandle();
   // Shows the application window's taskbar button while the main form shows, in the mode

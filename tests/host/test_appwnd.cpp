@@ -223,3 +223,14 @@ TEST_F(AppWindowTest, OnShowHintRewritesTheHintInAWindowOfTheGivenClass) {
   EXPECT_EQ(Application()->Hint(), L"original") << "the current hint text still follows the mouse";
   delete form;
 }
+
+TEST_F(AppWindowTest, TheProgramIsAwareOfEachMonitorsDpi) {
+  Application();
+  using TGetContext = HANDLE(WINAPI*)();
+  using TAwareness = int(WINAPI*)(HANDLE);
+  HMODULE user = GetModuleHandleW(L"user32.dll");
+  auto get = reinterpret_cast<TGetContext>(GetProcAddress(user, "GetThreadDpiAwarenessContext"));
+  auto awareness = reinterpret_cast<TAwareness>(GetProcAddress(user, "GetAwarenessFromDpiAwarenessContext"));
+  if (!get || !awareness) GTEST_SKIP() << "the system has no DPI awareness contexts";
+  EXPECT_EQ(awareness(get()), 2) << "per monitor: forms get WM_DPICHANGED and rescale themselves";
+}
