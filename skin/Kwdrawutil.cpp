@@ -3,6 +3,8 @@
 // save records. Shapes and the marks drawn with them are in Kwdrawshape.cpp.
 #include "skin/Kwdrawutil.h"
 
+#include "core/Kwlinks.h"
+
 #include <algorithm>
 #include <cmath>
 #include <vector>
@@ -18,20 +20,29 @@ TKwImageResolver KwResolveImage = nullptr;
 
 namespace {
 
-// The unit's grid bitmap and palette, freed when the program ends.
+// The unit's grid bitmap and palette, freed when the library ends. Not by a static destructor:
+// at process exit the GDI accounting they report to may already be gone (the system takes the
+// handles back then anyway).
 struct TUnitState {
   HBITMAP Grid = nullptr;
   UINT32* GridBits = nullptr;
   HPALETTE Palette = nullptr;
-  ~TUnitState() {
-    KwDeleteObject(gkBitmap, Grid);
-    KwDeleteObject(gkPalette, Palette);
-  }
 };
 TUnitState& State() {
-  static TUnitState state;
-  return state;
+  static TUnitState* state = new TUnitState();
+  return *state;
 }
+
+void EndUnit() {
+  TUnitState& s = State();
+  KwDeleteObject(gkBitmap, s.Grid);
+  KwDeleteObject(gkPalette, s.Palette);
+  s.Grid = nullptr;
+  s.GridBits = nullptr;
+  s.Palette = nullptr;
+}
+
+const bool GUnitAdded = (KwAddUnit(nullptr, &EndUnit), true);
 
 // The RGB value of a colour for arithmetic: system colours resolved, the palette flag dropped.
 Int32 Rgb(TColor c) { return ColorToRGB(c) & 0x00FFFFFF; }

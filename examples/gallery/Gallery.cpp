@@ -176,6 +176,15 @@ std::vector<TForm*> MakeForms() {
   return forms;
 }
 
+std::unique_ptr<TForm> MakeForm(const wchar_t* name) {
+  std::unique_ptr<TForm> found;
+  for (TForm* f : MakeForms()) {
+    if (!found && f->Name() == name) found.reset(f);
+    else delete f;
+  }
+  return found;
+}
+
 std::unique_ptr<TBitmap> RenderForm(TForm* form) {
   form->Show();
   Settle();

@@ -14,6 +14,8 @@ namespace kw::gallery {
 // The gallery's forms, owned by the caller (each is a top-level TForm with a name), in the
 // order of their pages' ranks.
 std::vector<TForm*> MakeForms();
+// One page's form by its name (the other pages' forms are made and freed), or null.
+std::unique_ptr<TForm> MakeForm(const wchar_t* name);
 
 // A page of the gallery in a source of its own registers its form maker with a rank
 // (a namespace-scope `static PageRegistration page(40, MakeFoo);`); the core pages rank 10-30.

@@ -25,13 +25,10 @@ int Ink(TBitmap& b, TControl* c) {
 }  // namespace
 
 TEST(GalleryDataPage, BoundControlsShowTheCurrentRecordBeforeAndAfterAScroll) {
-  TForm* first = nullptr;
-  TForm* scrolled = nullptr;
-  for (TForm* f : gallery::MakeForms()) {
-    if (f->Name() == L"Data") first = f;
-    else if (f->Name() == L"DataScrolled") scrolled = f;
-    else delete f;
-  }
+  std::unique_ptr<TForm> firstPage = gallery::MakeForm(L"Data");
+  std::unique_ptr<TForm> scrolledPage = gallery::MakeForm(L"DataScrolled");
+  TForm* first = firstPage.get();
+  TForm* scrolled = scrolledPage.get();
   ASSERT_NE(first, nullptr);
   ASSERT_NE(scrolled, nullptr);
   auto* edit = dynamic_cast<TDBEdit*>(first->FindComponent(L"NameEdit"));
@@ -58,6 +55,4 @@ TEST(GalleryDataPage, BoundControlsShowTheCurrentRecordBeforeAndAfterAScroll) {
   EXPECT_EQ(Ink(*live, edit), Ink(*after, edit));
   EXPECT_EQ(Ink(*live, age), Ink(*after, age));
   EXPECT_NE(Ink(*live, age), Ink(*before, age));
-  delete first;
-  delete scrolled;
 }

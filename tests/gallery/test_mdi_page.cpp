@@ -10,11 +10,8 @@
 using namespace kw;
 
 TEST(GalleryMdiPage, FrameShowsItsChildrenAsOnScreen) {
-  TForm* frame = nullptr;
-  for (TForm* f : gallery::MakeForms()) {
-    if (f->Name() == L"Mdi") frame = f;
-    else delete f;
-  }
+  std::unique_ptr<TForm> page = gallery::MakeForm(L"Mdi");
+  TForm* frame = page.get();
   ASSERT_NE(frame, nullptr);
   auto bmp = gallery::RenderForm(frame);
   EXPECT_TRUE(testsupport::MatchesGolden(*bmp, L"gallery_mdi", 8, 60));
@@ -34,5 +31,4 @@ TEST(GalleryMdiPage, FrameShowsItsChildrenAsOnScreen) {
   auto* iconic = dynamic_cast<TForm*>(frame->FindComponent(L"Iconic"));
   ASSERT_NE(iconic, nullptr);
   EXPECT_TRUE(IsIconic(iconic->Handle()));
-  delete frame;
 }

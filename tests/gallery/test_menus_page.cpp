@@ -38,11 +38,8 @@ int CountColour(TBitmap& bmp, TControl* c, Int32 colour) {
 }  // namespace
 
 TEST(MenusPage, ActionsSetTheButtonsAndTheFormCarriesItsMenus) {
-  std::vector<std::unique_ptr<TForm>> forms;
-  for (TForm* f : gallery::MakeForms()) forms.emplace_back(f);
-  TForm* form = nullptr;
-  for (auto& f : forms)
-    if (f->Name() == L"Menus") form = f.get();
+  std::unique_ptr<TForm> page = gallery::MakeForm(L"Menus");
+  TForm* form = page.get();
   ASSERT_NE(form, nullptr);
   auto bmp = gallery::RenderForm(form);
   EXPECT_EQ(bmp->Width(), 420);

@@ -9,11 +9,8 @@
 using namespace kw;
 
 TEST(GalleryShapesPage, ShapesBackgroundsHatchesAndBorders) {
-  TForm* form = nullptr;
-  for (TForm* f : gallery::MakeForms()) {
-    if (f->Name() == L"Shapes") form = f;
-    else delete f;
-  }
+  std::unique_ptr<TForm> page = gallery::MakeForm(L"Shapes");
+  TForm* form = page.get();
   ASSERT_NE(form, nullptr);
   auto bmp = gallery::RenderForm(form);
   EXPECT_TRUE(testsupport::MatchesGolden(*bmp, L"gallery_shapes", 8, 40));
@@ -28,5 +25,4 @@ TEST(GalleryShapesPage, ShapesBackgroundsHatchesAndBorders) {
   // The first background is solid; the second (bgsUp) starts from the end colour at its top.
   EXPECT_EQ(at(L"Backgrounds", 10, 10), TColor(0xC0E0E0));
   EXPECT_EQ(at(L"Backgrounds", 60 + 20, 3), TColor(0x804000));
-  delete form;
 }
