@@ -1,6 +1,6 @@
 // kwpkg: looks into the library's package files. "dump FILE" prints a package or IMKW file as
 // JSON; "check FILE" exits 0 for a sound file, else 1 with a message naming the file and fault.
-// Image packages and IMKW files so far; the other kinds answer that they are not known yet.
+// Image packages, IMKW files and string packages; the other kinds answer that they are not known yet.
 #include <cstdio>
 #include <string>
 
@@ -10,6 +10,7 @@
 #include "host/Sysutils.h"
 #include "packages/Kwexcept.h"
 #include "packages/Kwpkgimages.h"
+#include "packages/Kwpkgstrings.h"
 
 using namespace kw;
 
@@ -61,6 +62,19 @@ std::string ImageJson(TKwPkgImagesImage* image) {
   return buf;
 }
 
+// One array of string items: id, text, the hint for labels, protected.
+std::string StringsJson(const TKwPkgStringsList* list) {
+  std::string out;
+  for (int i = 0; i < list->Count(); ++i) {
+    TKwPkgStringsItem* item = list->GetItem(i);
+    out += (i ? ",\n    " : "\n    ") + std::string("{\"id\": ") + std::to_string(item->Id()) +
+           ", \"text\": " + Json(item->Text());
+    if (auto* label = dynamic_cast<TKwPkgStringsLabel*>(item)) out += ", \"hint\": " + Json(label->Hint());
+    out += std::string(", \"protected\": ") + (item->Protected() ? "true" : "false") + "}";
+  }
+  return out + (out.empty() ? "" : "\n  ");
+}
+
 int Run(const String& verb, const String& file) {
   String kind;
   int version = 0;
@@ -79,6 +93,15 @@ int Run(const String& verb, const String& file) {
     TFileStream f(file, fmOpenRead | fmShareDenyWrite);
     image.LoadFromStreamIMKW(f);
     images = "\n    " + ImageJson(&image);
+  } else if (SameText(kind, L"KwPkgStrings")) {
+    TKwPkgStrings pkg(nullptr);
+    pkg.LoadFromFile(file);
+    if (verb == L"check") return 0;
+    std::printf("{\n  \"kind\": %s,\n  \"version\": %d,\n  \"description\": %s,\n  \"labels\": [%s],\n"
+                "  \"messages\": [%s],\n  \"texts\": [%s]\n}\n",
+                Json(kind).c_str(), version, Json(pkg.Description()).c_str(), StringsJson(pkg.Labels()).c_str(),
+                StringsJson(pkg.Messages()).c_str(), StringsJson(pkg.Texts()).c_str());
+    return 0;
   } else {
     throw EKwError(file + L": package kind '" + kind + L"' is not known to this version of kwpkg");
   }

@@ -1,5 +1,5 @@
-// kwpkg on the files the package tests make: dump's JSON fields for an image package and an
-// IMKW file, check's verdict on sound and damaged files.
+// kwpkg on the files the package tests make: dump's JSON fields for an image package, an IMKW
+// file and a string package, check's verdict on sound and damaged files.
 #include <gtest/gtest.h>
 
 #include "host/Imaging.h"
@@ -7,6 +7,7 @@
 #include "host/Sysutils.h"
 #include "host/Win.h"
 #include "packages/Kwpkgimages.h"
+#include "packages/Kwpkgstrings.h"
 #include "tests/support/Process.h"
 
 using namespace kw;
@@ -79,4 +80,47 @@ TEST(Kwpkg, DumpsAndChecksImagePackagesAndIMKWFiles) {
   EXPECT_NE(missing.Output.find("no_such.pim"), std::string::npos) << missing.Output;
   DeleteFileW(pim.c_str());
   DeleteFileW(imkw.c_str());
+}
+
+TEST(Kwpkg, DumpsAndChecksStringPackages) {
+  String pst = ts::ProgramFolder() + L"kwpkg_test.pst";
+  {
+    TKwPkgStrings pkg(nullptr);
+    pkg.SetDescription(L"Captions");
+    pkg.Labels()->Add(12, L"Open \"file\"", L"Opens\ta file")->SetProtected(true);
+    pkg.Labels()->Add(3, L"Close");
+    pkg.Messages()->Add(12, L"Disk full");
+    pkg.Texts()->Add(0, L"Line 1\r\nLine 2");
+    pkg.SaveToFile(pst);
+  }
+  ts::TProgramRun dump = Kwpkg(L"dump", pst);
+  ASSERT_TRUE(dump.Started);
+  EXPECT_EQ(dump.Exit, 0u) << dump.Output;
+  const std::string& j = dump.Output;
+  EXPECT_NE(j.find("\"kind\": \"KwPkgStrings\""), std::string::npos) << j;
+  EXPECT_NE(j.find("\"version\": 5"), std::string::npos) << j;
+  EXPECT_NE(j.find("\"description\": \"Captions\""), std::string::npos) << j;
+  size_t labels = j.find("\"labels\""), messages = j.find("\"messages\""), texts = j.find("\"texts\"");
+  ASSERT_NE(labels, std::string::npos) << j;
+  ASSERT_NE(messages, std::string::npos) << j;
+  ASSERT_NE(texts, std::string::npos) << j;
+  size_t open = j.find("{\"id\": 12, \"text\": \"Open \\\"file\\\"\", \"hint\": \"Opens\\ta file\", \"protected\": true}");
+  size_t close = j.find("{\"id\": 3, \"text\": \"Close\", \"hint\": \"\", \"protected\": false}");
+  ASSERT_NE(open, std::string::npos) << j;
+  ASSERT_NE(close, std::string::npos) << j;
+  EXPECT_TRUE(labels < open && open < close && close < messages) << "labels in list order, under labels";
+  size_t disk = j.find("{\"id\": 12, \"text\": \"Disk full\", \"protected\": false}");
+  EXPECT_TRUE(disk != std::string::npos && messages < disk && disk < texts) << j;
+  size_t line = j.find("{\"id\": 0, \"text\": \"Line 1\\r\\nLine 2\", \"protected\": false}");
+  EXPECT_TRUE(line != std::string::npos && texts < line) << j;
+
+  EXPECT_EQ(Kwpkg(L"check", pst).Exit, 0u);
+  {
+    TFileStream f(pst, fmOpenReadWrite);
+    f.SetSize(f.Size() - 12);
+  }
+  ts::TProgramRun bad = Kwpkg(L"check", pst);
+  EXPECT_EQ(bad.Exit, 1u);
+  EXPECT_NE(bad.Output.find("kwpkg_test.pst"), std::string::npos) << bad.Output;
+  DeleteFileW(pst.c_str());
 }
