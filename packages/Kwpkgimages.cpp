@@ -113,7 +113,10 @@ TKwPkgImagesImage::TKwPkgImagesImage(TKwPkgImagesImages* owner) : FOwner(owner) 
 
 TKwPkgImagesImage::~TKwPkgImagesImage() {
   TKwSetsLock lock;
-  bool quiet = LoadingProps() || ShuttingDown();
+  // A package going away re-resolves once for all its images, after they are gone, and tells
+  // no handler of its own while it is half destroyed.
+  TKwPkgImages* pkg = Package();
+  bool quiet = LoadingProps() || ShuttingDown() || (pkg && pkg->ComponentState().Contains(csDestroying));
   if (FOwner) {
     if (FId >= 0 && size_t(FId) < FOwner->FIndex.size() && FOwner->FIndex[size_t(FId)] == this)
       FOwner->FIndex[size_t(FId)] = nullptr;
@@ -123,7 +126,7 @@ TKwPkgImagesImage::~TKwPkgImagesImage() {
   if (!quiet) {
     KwUnCheckImage(this);
     KwUpdateImages();
-    if (TKwPkgImages* pkg = Package()) pkg->Change();
+    if (pkg) pkg->Change();
   } else {
     // Nothing may keep pointing here, even when nobody is told.
     KwUnCheckImage(this);

@@ -231,11 +231,11 @@ TEST_F(PkgImagesTest, IdsAndFrames) {
   EXPECT_EQ(images->UniqueId(), 2);
   images->Add(2);
   EXPECT_EQ(images->UniqueId(), 4);
-  EXPECT_EQ(ErrorOf([&] { images->Add(10000); }), L"Pkg: Image id 10000 is greater than 9999");
-  EXPECT_EQ(ErrorOf([&] { images->Add(-1); }), L"Pkg: Image id -1 is negative");
-  EXPECT_EQ(ErrorOf([&] { images->Add(3); }), L"Pkg: Image id 3 is already used");
+  EXPECT_EQ(ErrorOf([&] { images->Add(10000); }), L"Pkg: Id 10000 is greater than 9999");
+  EXPECT_EQ(ErrorOf([&] { images->Add(-1); }), L"Pkg: Id -1 is negative");
+  EXPECT_EQ(ErrorOf([&] { images->Add(3); }), L"Pkg: Id 3 is already used");
   EXPECT_EQ(images->Count(), 4) << "a refused id adds nothing";
-  EXPECT_EQ(ErrorOf([&] { images->FindId(1)->SetId(2); }), L"Pkg: Image id 2 is already used");
+  EXPECT_EQ(ErrorOf([&] { images->FindId(1)->SetId(2); }), L"Pkg: Id 2 is already used");
   EXPECT_EQ(images->FindId(1)->Id(), 1) << "keeps its old id";
   images->FindId(1)->SetId(7);
   EXPECT_EQ(images->FindId(1), nullptr);
@@ -538,4 +538,24 @@ TEST_F(PkgImagesTest, FormStreamsCarryTheModeTheNameAndTheData) {
   EXPECT_NE(text.find("FileName = 'kw_form_glyphs'"), std::string::npos) << text;
   EXPECT_EQ(text.find("Data = {\r\n      "), std::string::npos) << "no bytes in the block";
   EXPECT_FALSE(copy->KwEquals(pkg)) << "another mode";
+}
+
+TEST_F(PkgImagesTest, APackageGoingAwayTellsItsReferencesOnceAndNoHandlerOfItsOwn) {
+  auto* pkg = new TKwPkgImages(nullptr);
+  pkg->SetPkgName(L"Going");
+  for (int id = 0; id < 3; ++id) LoadBytes(pkg->Images()->Add(id), PngBytes(clRed, 4, 4), TPngImage::StaticClass());
+  int packageChanges = 0;
+  pkg->OnChange = [&](TObject*) { ++packageChanges; };
+  std::vector<std::unique_ptr<TKwMemoryImage>> refs;
+  int told = 0;
+  for (int id = 0; id < 3; ++id) {
+    refs.push_back(std::make_unique<TKwMemoryImage>());
+    refs.back()->PkgId(L"Going", id);
+    ASSERT_NE(refs.back()->Info(), nullptr);
+    refs.back()->OnChange = [&](TObject*) { ++told; };
+  }
+  delete pkg;
+  EXPECT_EQ(packageChanges, 0) << "no handler runs on a package half destroyed";
+  EXPECT_EQ(told, 3) << "each reference hears once that its image went";
+  for (auto& r : refs) EXPECT_EQ(r->Info(), nullptr);
 }
