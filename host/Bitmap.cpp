@@ -187,7 +187,11 @@ void TBitmap::SetSize(int width, int height) {
   height = std::max(height, 0);
   if (width == FWidth && height == FHeight) return;
   if (width == 0 || height == 0) {
+    // Empty, but the sides are kept: setting the width and then the height of an empty bitmap
+    // makes a picture of both.
     FreeDib();
+    FWidth = width;
+    FHeight = height;
     Changed(this);
     return;
   }

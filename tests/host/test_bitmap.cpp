@@ -627,3 +627,20 @@ TEST(BmpFuzz, MutatedFilesRaiseOnlyHostErrorsAndKeepTheBitmap) {
   EXPECT_GT(refused, 10);
   EXPECT_EQ(Px(b, 2, 3), clTeal);
 }
+
+TEST(BitmapSize, AnEmptyBitmapKeepsItsSidesUntilItHasBoth) {
+  TBitmap b;
+  b.SetWidth(120);
+  EXPECT_TRUE(b.Empty());
+  EXPECT_EQ(b.Width(), 120);
+  b.SetHeight(60);
+  ASSERT_FALSE(b.Empty());
+  EXPECT_EQ(b.Width(), 120);
+  EXPECT_EQ(b.Height(), 60);
+  b.Canvas()->SetPixels(119, 59, clRed);
+  EXPECT_EQ(b.Canvas()->Pixels(119, 59), clRed);
+  b.SetHeight(0);
+  EXPECT_TRUE(b.Empty());
+  EXPECT_EQ(b.Width(), 120);
+  EXPECT_EQ(b.Height(), 0);
+}
