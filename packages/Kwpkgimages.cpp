@@ -717,11 +717,7 @@ const TKwAppImages* KwAppImages() { return GAppImages ? GAppImages() : nullptr; 
 // --- TKwMemoryImage ----------------------------------------------------------------------------------
 
 TKwMemoryImage::TKwMemoryImage(const String& pkgName, int id, bool useDefault)
-    : FDefaultPkgName(pkgName), FDefaultIdValue(id) {
-  if (useDefault) {
-    FId = -2;
-    FHasDefault = true;
-  }
+    : TKwPkgRefPair(pkgName, id, useDefault) {
   if (!GReferences) GReferences = new std::unordered_set<TKwMemoryImage*>();
   GReferences->insert(this);
 }
@@ -745,41 +741,32 @@ TKwMemoryImage::~TKwMemoryImage() {
 }
 
 void TKwMemoryImage::SetPkgName(const String& name) {
-  if (name == FPkgName) return;
-  bool same = SameText(name, FPkgName);
-  FPkgName = name;
-  if (same) return;
+  if (!StorePkgName(name)) return;
   Invalidate();
   Change();
 }
 
 void TKwMemoryImage::SetId(int id) {
-  if (id == FId) return;
+  if (!StoreId(id)) return;
   Invalidate();
-  FId = id;
   Change();
 }
 
 void TKwMemoryImage::PkgId(const String& name, int id) {
-  if (name == FPkgName && id == FId) return;
+  if (!StorePkgId(name, id)) return;
   Invalidate();
-  FPkgName = name;
-  FId = id;
   Change();
 }
 
 void TKwMemoryImage::DefaultPkgId(const String& name, int id) {
   Invalidate();
-  FDefaultPkgName = name;
-  FDefaultIdValue = id;
-  FId = -2;
-  FHasDefault = true;
+  StoreDefaultPkgId(name, id);
   Change();
 }
 
 bool TKwMemoryImage::Defined() const {
   if (!KwAppImages()) return false;
-  return (!Trim(FPkgName).empty() && FId >= 0) || FId == -2;
+  return PairDefined();
 }
 
 TKwPkgImagesImage* TKwMemoryImage::Info() {
@@ -818,16 +805,9 @@ int TKwMemoryImage::FrameWidth() { return Width() / Frames(); }
 
 void TKwMemoryImage::Assign(const TPersistent* source) {
   if (auto* s = dynamic_cast<const TKwMemoryImage*>(source)) {
-    if (SameText(s->FPkgName, FPkgName) && s->FId == FId) return;
+    if (!CopyPair(*s)) return;
     FChecked = s->FChecked;
     FCachedImage = s->FCachedImage;
-    if (s->FId == -2) {
-      FPkgName = s->FDefaultPkgName;
-      FId = s->FDefaultIdValue;
-    } else {
-      FPkgName = s->FPkgName;
-      FId = s->FId;
-    }
     Change();
     return;
   }
@@ -835,14 +815,8 @@ void TKwMemoryImage::Assign(const TPersistent* source) {
 }
 
 void TKwMemoryImage::DefineProperties(TFiler& filer) {
-  auto* ancestor = dynamic_cast<TKwMemoryImage*>(filer.Ancestor());
-  bool storeName = ancestor ? ancestor->FPkgName != FPkgName : !FPkgName.empty();
-  bool storeId = ancestor ? ancestor->FId != FId : (FHasDefault ? FId != -2 : FId >= 0);
-  filer.DefineProperty(
-      L"PkgName", [this](TReader& r) { SetPkgName(r.ReadString()); }, [this](TWriter& w) { w.WriteString(FPkgName); },
-      storeName);
-  filer.DefineProperty(
-      L"Id", [this](TReader& r) { SetId(r.ReadInteger()); }, [this](TWriter& w) { w.WriteInteger(FId); }, storeId);
+  DefinePair(filer, dynamic_cast<TKwMemoryImage*>(filer.Ancestor()), [this](const String& n) { SetPkgName(n); },
+             [this](int id) { SetId(id); });
 }
 
 // --- free routines ------------------------------------------------------------------------------------

@@ -195,22 +195,17 @@ void KwSetAppImagesAccessor(TKwAppImagesAccessor accessor);
 const TKwAppImages* KwAppImages();
 
 // A reference to an image by package name and id (-1 none, -2 the default pair).
-class TKwMemoryImage : public TKwImageReference {
+class TKwMemoryImage : public TKwImageReference, public TKwPkgRefPair {
   KW_CLASS(TKwMemoryImage, TKwImageReference)
   explicit TKwMemoryImage(const String& pkgName = String(), int id = -1, bool useDefault = false);
   // Already resolved to image (for temporary drawing).
   explicit TKwMemoryImage(TKwPkgImagesImage* image);
   ~TKwMemoryImage() override;
 
-  const String& PkgName() const { return FPkgName; }
   void SetPkgName(const String& name);
-  int Id() const { return FId; }
   void SetId(int id);
   void PkgId(const String& name, int id);
   void DefaultPkgId(const String& name, int id);
-  const String& DefaultPkgName() const { return FDefaultPkgName; }
-  int DefaultIdValue() const { return FDefaultIdValue; }
-  bool HasDefault() const { return FHasDefault; }
   bool Checked() const { return FChecked; }
   void SetChecked(bool v) { FChecked = v; }
   TKwPkgImagesImage* CachedImage() const { return FCachedImage; }
@@ -233,10 +228,6 @@ private:
   }
   bool FChecked = false;
   TKwPkgImagesImage* FCachedImage = nullptr;
-  String FPkgName;
-  int FId = -1;
-  String FDefaultPkgName;
-  int FDefaultIdValue = -1;
   bool FHasDefault = false;
 };
 

@@ -309,6 +309,68 @@ void TKwPkgInfo::NotifyInit(TObject*) {
   EndLoading();
 }
 
+// --- references ---------------------------------------------------------------------------------
+
+TKwPkgRefPair::TKwPkgRefPair(const String& pkgName, int id, bool useDefault)
+    : FDefaultPkgName(pkgName), FDefaultIdValue(id) {
+  if (useDefault) {
+    FId = -2;
+    FHasDefault = true;
+  }
+}
+
+bool TKwPkgRefPair::StorePkgName(const String& name) {
+  if (name == FPkgName) return false;
+  bool same = SameText(name, FPkgName);
+  FPkgName = name;
+  return !same;
+}
+
+bool TKwPkgRefPair::StoreId(int id) {
+  if (id == FId) return false;
+  FId = id;
+  return true;
+}
+
+bool TKwPkgRefPair::StorePkgId(const String& name, int id) {
+  if (name == FPkgName && id == FId) return false;
+  FPkgName = name;
+  FId = id;
+  return true;
+}
+
+void TKwPkgRefPair::StoreDefaultPkgId(const String& name, int id) {
+  FDefaultPkgName = name;
+  FDefaultIdValue = id;
+  FId = -2;
+  FHasDefault = true;
+}
+
+bool TKwPkgRefPair::PairDefined() const { return (!Trim(FPkgName).empty() && FId >= 0) || FId == -2; }
+
+bool TKwPkgRefPair::CopyPair(const TKwPkgRefPair& s) {
+  if (SameText(s.FPkgName, FPkgName) && s.FId == FId) return false;
+  if (s.FId == -2) {
+    FPkgName = s.FDefaultPkgName;
+    FId = s.FDefaultIdValue;
+  } else {
+    FPkgName = s.FPkgName;
+    FId = s.FId;
+  }
+  return true;
+}
+
+void TKwPkgRefPair::DefinePair(TFiler& filer, const TKwPkgRefPair* ancestor, std::function<void(const String&)> setName,
+                               std::function<void(int)> setId) {
+  bool storeName = ancestor ? ancestor->FPkgName != FPkgName : !FPkgName.empty();
+  bool storeId = ancestor ? ancestor->FId != FId : (FHasDefault ? FId != -2 : FId >= 0);
+  filer.DefineProperty(
+      L"PkgName", [setName](TReader& r) { setName(r.ReadString()); },
+      [this](TWriter& w) { w.WriteString(FPkgName); }, storeName);
+  filer.DefineProperty(
+      L"Id", [setId](TReader& r) { setId(r.ReadInteger()); }, [this](TWriter& w) { w.WriteInteger(FId); }, storeId);
+}
+
 // --- active lists ------------------------------------------------------------------------------
 
 void TKwPkgActiveList::Remove(TKwPkgInfo* pkg) { std::erase(FItems, pkg); }

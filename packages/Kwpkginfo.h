@@ -3,6 +3,7 @@
 // and the active lists by which references find packages. The kinds' contents are theirs.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -17,6 +18,7 @@ class TReader;
 class TWriter;
 class TStream;
 class TStrings;
+class TFiler;
 
 enum TKwRegisterInitMode { rimDFM, rimFILE };
 KW_DECLARE_ENUM(TKwRegisterInitMode)
@@ -124,6 +126,41 @@ protected:
   TDateTime FFileDate = 0;
   String FLoadingFileName;
   bool FFileOnly = false;
+};
+
+// What every package reference (image, label, message, text) holds: a package name and an
+// id (-1 none, -2 the default pair) with its default pair. The Store... operations answer
+// whether what the reference denotes may have changed; the reference then drops its cache
+// and tells its owner.
+class TKwPkgRefPair {
+public:
+  const String& PkgName() const { return FPkgName; }
+  int Id() const { return FId; }
+  const String& DefaultPkgName() const { return FDefaultPkgName; }
+  int DefaultIdValue() const { return FDefaultIdValue; }
+  bool HasDefault() const { return FHasDefault; }
+
+protected:
+  TKwPkgRefPair(const String& pkgName, int id, bool useDefault);
+  // A change of letter case only is stored without a change.
+  bool StorePkgName(const String& name);
+  bool StoreId(int id);
+  bool StorePkgId(const String& name, int id);
+  void StoreDefaultPkgId(const String& name, int id);
+  // A name and an id, or the default pair (the application controller aside).
+  bool PairDefined() const;
+  // Takes source's pair (its default pair while its id is -2); false when both already
+  // denote the same name and id.
+  bool CopyPair(const TKwPkgRefPair& source);
+  // The "PkgName" and "Id" form-stream keys, stored only where they differ from the ancestor's
+  // (or, without one, from the constructed state).
+  void DefinePair(TFiler& filer, const TKwPkgRefPair* ancestor, std::function<void(const String&)> setName,
+                  std::function<void(int)> setId);
+  String FPkgName;
+  int FId = -1;
+  String FDefaultPkgName;
+  int FDefaultIdValue = -1;
+  bool FHasDefault = false;
 };
 
 // The ordered list of live packages of one kind (images, strings, variables): found by name

@@ -578,11 +578,7 @@ void KwUpdateTexts() { KwUpdateStrings(skText); }
 // --- references --------------------------------------------------------------------------------------
 
 TKwMemoryString::TKwMemoryString(TKwStringKind kind, const String& pkgName, int id, bool useDefault)
-    : FKind(kind), FDefaultPkgName(pkgName), FDefaultIdValue(id) {
-  if (useDefault) {
-    FId = -2;
-    FHasDefault = true;
-  }
+    : TKwPkgRefPair(pkgName, id, useDefault), FKind(kind) {
   if (!GReferences[kind]) GReferences[kind] = new std::unordered_set<TKwMemoryString*>();
   GReferences[kind]->insert(this);
 }
@@ -598,41 +594,32 @@ TKwMemoryString::~TKwMemoryString() {
 }
 
 void TKwMemoryString::SetPkgName(const String& name) {
-  if (name == FPkgName) return;
-  bool same = SameText(name, FPkgName);
-  FPkgName = name;
-  if (same) return;
+  if (!StorePkgName(name)) return;
   Invalidate();
   Change();
 }
 
 void TKwMemoryString::SetId(int id) {
-  if (id == FId) return;
+  if (!StoreId(id)) return;
   Invalidate();
-  FId = id;
   Change();
 }
 
 void TKwMemoryString::PkgId(const String& name, int id) {
-  if (name == FPkgName && id == FId) return;
+  if (!StorePkgId(name, id)) return;
   Invalidate();
-  FPkgName = name;
-  FId = id;
   Change();
 }
 
 void TKwMemoryString::DefaultPkgId(const String& name, int id) {
   Invalidate();
-  FDefaultPkgName = name;
-  FDefaultIdValue = id;
-  FId = -2;
-  FHasDefault = true;
+  StoreDefaultPkgId(name, id);
   Change();
 }
 
 bool TKwMemoryString::Defined() const {
   if (!KwAppStrings()) return false;
-  return (!Trim(FPkgName).empty() && FId >= 0) || FId == -2;
+  return PairDefined();
 }
 
 TKwPkgStringsItem* TKwMemoryString::Item() {
@@ -660,16 +647,9 @@ String TKwMemoryLabel::Hint() {
 
 void TKwMemoryString::Assign(const TPersistent* source) {
   if (auto* s = dynamic_cast<const TKwMemoryString*>(source); s && s->FKind == FKind) {
-    if (SameText(s->FPkgName, FPkgName) && s->FId == FId) return;
+    if (!CopyPair(*s)) return;
     FChecked = s->FChecked;
     FCachedItem = s->FCachedItem;
-    if (s->FId == -2) {
-      FPkgName = s->FDefaultPkgName;
-      FId = s->FDefaultIdValue;
-    } else {
-      FPkgName = s->FPkgName;
-      FId = s->FId;
-    }
     Change();
     return;
   }
@@ -677,14 +657,8 @@ void TKwMemoryString::Assign(const TPersistent* source) {
 }
 
 void TKwMemoryString::DefineProperties(TFiler& filer) {
-  auto* ancestor = dynamic_cast<TKwMemoryString*>(filer.Ancestor());
-  bool storeName = ancestor ? ancestor->FPkgName != FPkgName : !FPkgName.empty();
-  bool storeId = ancestor ? ancestor->FId != FId : (FHasDefault ? FId != -2 : FId >= 0);
-  filer.DefineProperty(
-      L"PkgName", [this](TReader& r) { SetPkgName(r.ReadString()); }, [this](TWriter& w) { w.WriteString(FPkgName); },
-      storeName);
-  filer.DefineProperty(
-      L"Id", [this](TReader& r) { SetId(r.ReadInteger()); }, [this](TWriter& w) { w.WriteInteger(FId); }, storeId);
+  DefinePair(filer, dynamic_cast<TKwMemoryString*>(filer.Ancestor()), [this](const String& n) { SetPkgName(n); },
+             [this](int id) { SetId(id); });
 }
 
 namespace {

@@ -186,21 +186,16 @@ String KwReadPkgMessage(const String& name, int id);
 String KwReadPkgText(const String& name, int id);
 
 // A reference to a string item by package name and id (-1 none, -2 the default pair).
-class TKwMemoryString : public TPersistent {
+class TKwMemoryString : public TPersistent, public TKwPkgRefPair {
   KW_CLASS(TKwMemoryString, TPersistent)
   TKwMemoryString(TKwStringKind kind, const String& pkgName, int id, bool useDefault);
   ~TKwMemoryString() override;
 
   TKwStringKind Kind() const { return FKind; }
-  const String& PkgName() const { return FPkgName; }
   void SetPkgName(const String& name);
-  int Id() const { return FId; }
   void SetId(int id);
   void PkgId(const String& name, int id);
   void DefaultPkgId(const String& name, int id);
-  const String& DefaultPkgName() const { return FDefaultPkgName; }
-  int DefaultIdValue() const { return FDefaultIdValue; }
-  bool HasDefault() const { return FHasDefault; }
   bool Checked() const { return FChecked; }
   void SetChecked(bool v) { FChecked = v; }
   TKwPkgStringsItem* CachedItem() const { return FCachedItem; }
@@ -223,10 +218,6 @@ private:
   TKwStringKind FKind;
   bool FChecked = false;
   TKwPkgStringsItem* FCachedItem = nullptr;
-  String FPkgName;
-  int FId = -1;
-  String FDefaultPkgName;
-  int FDefaultIdValue = -1;
   bool FHasDefault = false;
 };
 
