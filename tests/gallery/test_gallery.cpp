@@ -6,32 +6,21 @@
 #include "host/Application.h"
 #include "host/Graphics.h"
 #include "host/Win.h"
+#include "tests/gallery/Pages.h"
 #include "tests/support/Golden.h"
 
 using namespace kw;
 
 namespace {
 
-class GalleryTest : public ::testing::Test {
+class GalleryTest : public testsupport::GalleryPages {
 protected:
-  static void SetUpTestSuite() { forms = gallery::MakeForms(); }
-  static void TearDownTestSuite() {
-    for (TForm* f : forms) delete f;
-    forms.clear();
-  }
-  static TForm* Form(const wchar_t* name) {
-    for (TForm* f : forms)
-      if (f->Name() == name) return f;
-    return nullptr;
-  }
   static TColor At(TBitmap& b, TControl* c, int dx, int dy) {
     TPoint p = c->ClientToScreen(TPoint(dx, dy));
     TPoint o = static_cast<TControl*>(c->Owner())->ClientToScreen(TPoint(0, 0));
     return b.Canvas()->Pixels(p.X - o.X, p.Y - o.Y);
   }
-  static std::vector<TForm*> forms;
 };
-std::vector<TForm*> GalleryTest::forms;
 
 }  // namespace
 

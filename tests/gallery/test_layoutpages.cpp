@@ -5,24 +5,15 @@
 #include "examples/gallery/Gallery.h"
 #include "host/ExtCtrls.h"
 #include "host/Exceptions.h"
+#include "tests/gallery/Pages.h"
 #include "tests/support/Golden.h"
 
 using namespace kw;
 
 namespace {
 
-class LayoutPages : public ::testing::Test {
+class LayoutPages : public testsupport::GalleryPages {
 protected:
-  static void SetUpTestSuite() { forms = gallery::MakeForms(); }
-  static void TearDownTestSuite() {
-    for (TForm* f : forms) delete f;
-    forms.clear();
-  }
-  static TForm* Form(const wchar_t* name) {
-    for (TForm* f : forms)
-      if (f->Name() == name) return f;
-    return nullptr;
-  }
   template <class T>
   static T* Find(TForm* f, const wchar_t* name) {
     T* c = dynamic_cast<T*>(f->FindComponent(name));
@@ -42,9 +33,7 @@ protected:
         if ((ColorToRGB(b.Canvas()->Pixels(x, y)) & 0xFFFFFF) < 0x404040) ++n;
     return n;
   }
-  static std::vector<TForm*> forms;
 };
-std::vector<TForm*> LayoutPages::forms;
 
 }  // namespace
 
